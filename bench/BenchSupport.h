@@ -1,0 +1,36 @@
+// Shared pieces of the benchmarks: generated figures and a reporter that prints ratios
+// against baselines measured in the same run.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarvel::bench {
+
+// A figure of at least `vertices` vertices, generated once per process into a temporary
+// folder that is removed at exit.
+const std::string& GeneratedFigure(long vertices);
+
+// Prints the usual console output, then one line per ratio: the named benchmark's real time
+// over the baseline's.
+class TRatioReporter : public benchmark::ConsoleReporter {
+ public:
+  // Each pair: (benchmark name, baseline name).
+  explicit TRatioReporter(std::vector<std::pair<std::string, std::string>> ratios)
+      : ratios_(std::move(ratios)) {}
+  void ReportRuns(const std::vector<Run>& runs) override;
+  void Finalize() override;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> ratios_;
+  std::map<std::string, double> times_;
+};
+
+// Runs the registered benchmarks with the reporter; returns the process status.
+int RunWithRatios(int argc, char** argv, std::vector<std::pair<std::string, std::string>> ratios);
+
+}  // namespace tarvel::bench

@@ -1,0 +1,144 @@
+// Loading generated figures, against the parsing floor and tinyobjloader on the same files,
+// and copying a loaded mesh through the memory object stream.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+#include <tiny_obj_loader.h>
+
+#include "BenchSupport.h"
+#include "mesh/ObjData.h"
+#include "mesh/ObjReader.h"
+
+namespace {
+
+using tarvel::bench::GeneratedFigure;
+
+// The floor: stream the file through one reused buffer and convert every number of its "v ",
+// "vt " and "f " lines with std::from_chars, keeping them.
+struct TFloorResult {
+  std::vector<double> Coords;
+  std::vector<int> Indices;
+};
+
+void ParseNumbers(const char* p, const char* e, bool integers, TFloorResult& out) {
+  while (p < e) {
+    while (p < e && (*p == ' ' || *p == '/' || *p == '\r')) ++p;
+    if (p >= e) break;
+    if (integers) {
+      int v = 0;
+      auto r = std::from_chars(p, e, v);
+      if (r.ec != std::errc()) break;
+      out.Indices.push_back(v);
+      p = r.ptr;
+    } else {
+      double v = 0;
+      auto r = std::from_chars(p, e, v);
+      if (r.ec != std::errc()) break;
+      out.Coords.push_back(v);
+      p = r.ptr;
+    }
+  }
+}
+
+void ParseFloor(const std::string& file, TFloorResult& out) {
+  const int fd = ::open(file.c_str(), O_RDONLY);
+  std::vector<char> buf(1 << 20);
+  std::size_t filled = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd, buf.data() + filled, buf.size() - filled);
+    const bool eof = got <= 0;
+    if (got > 0) filled += static_cast<std::size_t>(got);
+    const char* b = buf.data();
+    const char* stop = eof ? b + filled : static_cast<const char*>(memrchr(b, '\n', filled)) + 1;
+    const char* p = b;
+    while (p < stop) {
+      const char* nl =
+          static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
+      const char* e = nl ? nl : stop;
+      if (e - p > 2 && p[0] == 'v' && p[1] == ' ')
+        ParseNumbers(p + 2, e, false, out);
+      else if (e - p > 3 && p[0] == 'v' && p[1] == 't' && p[2] == ' ')
+        ParseNumbers(p + 3, e, false, out);
+      else if (e - p > 2 && p[0] == 'f' && p[1] == ' ')
+        ParseNumbers(p + 2, e, true, out);
+      p = e + 1;
+    }
+    const std::size_t used = static_cast<std::size_t>(stop - b);
+    std::memmove(buf.data(), stop, filled - used);
+    filled -= used;
+    if (eof) break;
+  }
+  ::close(fd);
+}
+
+void BM_ParseFloor(benchmark::State& state) {
+  const std::string& file = GeneratedFigure(state.range(0));
+  for (auto _ : state) {
+    TFloorResult r;
+    ParseFloor(file, r);
+    benchmark::DoNotOptimize(r.Coords.data());
+  }
+}
+
+void BM_TinyObj(benchmark::State& state) {
+  const std::string& file = GeneratedFigure(state.range(0));
+  for (auto _ : state) {
+    tinyobj::attrib_t attrib;
+    std::vector<tinyobj::shape_t> shapes;
+    std::vector<tinyobj::material_t> materials;
+    std::string warn, err;
+    const bool ok =
+        tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, file.c_str(), nullptr, false);
+    if (!ok) state.SkipWithError("tinyobjloader failed");
+    benchmark::DoNotOptimize(attrib.vertices.data());
+  }
+}
+
+void BM_TarvelLoad(benchmark::State& state) {
+  const std::string& file = GeneratedFigure(state.range(0));
+  for (auto _ : state) {
+    tarvel::TObjData mesh;
+    tarvel::LoadFromObj(mesh, file);
+    benchmark::DoNotOptimize(mesh.Vertices.Count());
+  }
+}
+
+// Copying a loaded mesh: one Put into a memory stream whose buffer is reused, and one Get.
+void BM_CopyMesh(benchmark::State& state) {
+  tarvel::TObjData mesh;
+  tarvel::LoadFromObj(mesh, GeneratedFigure(state.range(0)));
+  tarvel::TObjectStream stream;
+  stream.Put(mesh);  // grows the buffer once; replays reuse it
+  for (auto _ : state) {
+    stream.Clear();
+    stream.Put(mesh);
+    stream.Seek(0);
+    auto copy = stream.GetAs<tarvel::TObjData>();
+    benchmark::DoNotOptimize(copy.get());
+  }
+}
+
+constexpr long k100k = 100000;
+constexpr long k1M = 1000000;
+
+BENCHMARK(BM_ParseFloor)->Arg(k100k)->Arg(k1M)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_TinyObj)->Arg(k100k)->Arg(k1M)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_TarvelLoad)->Arg(k100k)->Arg(k1M)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_CopyMesh)->Arg(k100k)->Arg(k1M)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::pair<std::string, std::string>> ratios;
+  for (const char* n : {"100000", "1000000"}) {
+    const std::string s = n;
+    ratios.push_back({"BM_TarvelLoad/" + s, "BM_TinyObj/" + s});
+    ratios.push_back({"BM_TarvelLoad/" + s, "BM_ParseFloor/" + s});
+    ratios.push_back({"BM_CopyMesh/" + s, "BM_TarvelLoad/" + s});
+  }
+  return tarvel::bench::RunWithRatios(argc, argv, std::move(ratios));
+}

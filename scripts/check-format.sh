@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Fails when a C++ source is not formatted with the project's .clang-format.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t files < <(git ls-files -co --exclude-standard -- '*.cpp' '*.h' | grep -v '^build')
+clang-format --dry-run --Werror "${files[@]}"
+echo "format: ${#files[@]} files ok"

@@ -1,0 +1,534 @@
+#include "mesh/ObjData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace tarvel {
+
+namespace {
+
+ITreeNodeSink* gTreeNodeSink = nullptr;
+
+std::mt19937& IdGenerator() {
+  static std::mt19937 gen{std::random_device{}()};
+  return gen;
+}
+
+// Box limits start from singles, as the box is kept in single precision.
+constexpr float kBoxStart = 1e20f;
+
+struct TBox3f {
+  float MinX = kBoxStart, MinY = kBoxStart, MinZ = kBoxStart;
+  float MaxX = -kBoxStart, MaxY = -kBoxStart, MaxZ = -kBoxStart;
+  void Take(float x, float y, float z) {
+    if (x < MinX) MinX = x;
+    if (x > MaxX) MaxX = x;
+    if (y < MinY) MinY = y;
+    if (y > MaxY) MaxY = y;
+    if (z < MinZ) MinZ = z;
+    if (z > MaxZ) MaxZ = z;
+  }
+  TPoint3f Centre() const {
+    return {MinX + (MaxX - MinX) / 2, MinY + (MaxY - MinY) / 2, MinZ + (MaxZ - MinZ) / 2};
+  }
+};
+
+}  // namespace
+
+TColorVector ColorVectorOf(std::int32_t colorValue) {
+  return {static_cast<float>(colorValue & 0xFF) / 255.0f,
+          static_cast<float>((colorValue >> 8) & 0xFF) / 255.0f,
+          static_cast<float>((colorValue >> 16) & 0xFF) / 255.0f, 1.0f};
+}
+
+const TColorVector& SelectedVertexColour() {
+  static const TColorVector c = ColorVectorOf(RGBValue(128, 0, 128));
+  return c;
+}
+const TColorVector& PlainVertexColour() {
+  static const TColorVector c = ColorVectorOf(RGBValue(255, 0, 128));
+  return c;
+}
+const TColorVector& FarVertexColour() {
+  static const TColorVector c = ColorVectorOf(RGBValue(255, 157, 255));
+  return c;
+}
+
+void SetTreeNodeSink(ITreeNodeSink* sink) { gTreeNodeSink = sink; }
+void CheckTreeNode(void* node, bool checked) {
+  if (node && gTreeNodeSink) gTreeNodeSink->SetNodeChecked(node, checked);
+}
+
+std::int32_t RandomId() {
+  std::uniform_int_distribution<std::int32_t> below(0, 2147483637 - 1);
+  return below(IdGenerator()) + 1;
+}
+void SeedRandomIds(std::uint32_t seed) { IdGenerator().seed(seed); }
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto ca = static_cast<unsigned char>(a[i]);
+    const auto cb = static_cast<unsigned char>(b[i]);
+    const auto la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
+    const auto lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
+    if (la != lb) return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Vertices and points
+
+void TObjVertex::SetSelected(bool selected) {
+  Selected = selected;
+  UpdateColour();
+}
+
+void TObjVertex::SetSoftWeight(float weight) {
+  SoftWeight = weight;
+  UpdateColour();
+}
+
+void TObjVertex::UpdateColour() {
+  if (Selected) {
+    Colour = SelectedVertexColour();
+  } else if (SoftWeight == 0) {
+    Colour = PlainVertexColour();
+  } else {
+    // Weight 1 gives the selected colour, a weight near 0 the far one; alpha is kept.
+    const TColorVector& sel = SelectedVertexColour();
+    const TColorVector& far = FarVertexColour();
+    const float k = 1 - SoftWeight;
+    Colour.R = (far.R - sel.R) * k + sel.R;
+    Colour.G = (far.G - sel.G) * k + sel.G;
+    Colour.B = (far.B - sel.B) * k + sel.B;
+  }
+}
+
+void TObjVertex::ResetWorkingFlags() {
+  Editable = true;
+  Anchor = Highlight = Visited = false;
+  ShapedLink = nullptr;
+  XLocked = false;
+}
+
+bool IsOnCentreLine(const TBaseVertex& p) { return -0.000001 < p.X && p.X < 0.0000001; }
+
+bool IsMirrorOf(const TBaseVertex& a, const TBaseVertex& b, float tolerance) {
+  return std::fabs(-a.X - b.X) < tolerance && std::fabs(a.Y - b.Y) < tolerance &&
+         std::fabs(a.Z - b.Z) < tolerance;
+}
+
+float Distance(const TBaseVertex& a, const TBaseVertex& b) {
+  const float dx = static_cast<float>(a.X) - static_cast<float>(b.X);
+  const float dy = static_cast<float>(a.Y) - static_cast<float>(b.Y);
+  const float dz = static_cast<float>(a.Z) - static_cast<float>(b.Z);
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Faces
+
+TObjFace& TFaceList::Add(TObjFace face, std::span<const TFaceVert> corners) {
+  face.FirstCorner = static_cast<std::uint32_t>(corners_.size());
+  face.CornerCount = static_cast<std::int32_t>(corners.size());
+  face.CornerCapacity = GrownCapacity(3, face.CornerCount, TCollection::kDelta);
+  corners_.insert(corners_.end(), corners.begin(), corners.end());
+  faces_.push_back(face);
+  return faces_.back();
+}
+
+TObjFace& TFaceList::AddWithCorners(TObjFace face, std::size_t first, std::int32_t count) {
+  face.FirstCorner = static_cast<std::uint32_t>(first);
+  face.CornerCount = count;
+  face.CornerCapacity = GrownCapacity(3, count, TCollection::kDelta);
+  faces_.push_back(face);
+  return faces_.back();
+}
+
+std::int32_t TFaceList::Capacity() const {
+  return loadedCapacity_ >= Count() ? loadedCapacity_
+                                    : GrownCapacity(100, Count(), TCollection::kDelta);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Groups and materials
+
+void TBaseGroup::SetColor(std::int32_t colorValue) {
+  ColorValue = colorValue;
+  ColorVector = ColorVectorOf(colorValue);
+}
+
+void TMaterial::SelectFaces(bool selected) {
+  if (!Owner) return;
+  const std::int32_t self = Owner->Materials.IndexOf(this);
+  for (TObjFace& f : Owner->Faces) {
+    if (f.MaterialIndex != self) continue;
+    f.SetSelected(selected);
+    if (!selected)
+      for (const TFaceVert& c : Owner->Faces.Corners(f)) Owner->CornerVertex(c).SetSoftWeight(0);
+  }
+}
+
+std::string TGroupMatInfo::Name() const {
+  if (!Group || MaterialIndex < 0 || !Group->Owner) return "NoName";
+  const TMaterial* m = Group->Owner->Material(MaterialIndex);
+  return m ? m->Name : "NoName";
+}
+
+bool TGroupVertList::Search(std::int32_t vertexIndex, std::int32_t& index) const {
+  // Lower bound, as the sorted collection's search does without duplicates.
+  const auto& items = List.Items();
+  auto it =
+      std::lower_bound(items.begin(), items.end(), vertexIndex,
+                       [](const TGroupVertex& e, std::int32_t key) { return e.VertexIndex < key; });
+  index = static_cast<std::int32_t>(it - items.begin());
+  return it != items.end() && it->VertexIndex == vertexIndex;
+}
+
+std::int32_t TGroupVertList::IndexOfVertex(std::int32_t vertexIndex) const {
+  std::int32_t index;
+  return Search(vertexIndex, index) ? index : -1;
+}
+
+void TGroup::SetName(std::string_view name) {
+  Name = name;
+  if (OnNameChanged) OnNameChanged(*this);
+}
+
+void TGroup::SetVisible(bool visible) {
+  Visible = visible;
+  GroupMats.ForEach([&](TGroupMatInfo& e) {
+    e.Visible = visible;
+    CheckTreeNode(e.TreeNode, visible);
+  });
+  UpdateFaceVisibility();
+}
+
+void TGroup::SetUnlocked(bool unlocked) {
+  Unlocked = unlocked;
+  if (Owner)
+    for (std::int32_t f : Faces) Owner->Faces[f].SetGroupUnlocked(unlocked);
+  if (!unlocked) SelectFaces(false);
+}
+
+void TGroup::SelectFaces(bool selected) {
+  if (selected && !Unlocked) return;
+  if (!Owner) return;
+  for (std::int32_t f : Faces) Owner->Faces[f].SetSelected(selected);
+  if (!selected)
+    for (const TGroupVertex& e : Vertices)
+      if (TObjVertex* v = VertexOf(e)) v->SetSoftWeight(0);
+}
+
+void TGroup::SelectFacesOfEntry(const TGroupMatInfo& entry, bool selected) {
+  if (!Owner) return;
+  for (std::int32_t fi : Faces) {
+    TObjFace& f = Owner->Faces[fi];
+    if (f.MaterialIndex != entry.MaterialIndex) continue;
+    f.SetSelected(selected);
+    if (!selected)
+      for (const TFaceVert& c : Owner->Faces.Corners(f)) Owner->CornerVertex(c).SetSoftWeight(0);
+  }
+}
+
+TObjVertex* TGroup::VertexOf(const TGroupVertex& entry) const {
+  return Owner ? Owner->Vertices.Find(entry.VertexIndex) : nullptr;
+}
+
+TGroupVertex& TGroup::AddVertex(const TObjVertex& vertex) {
+  std::int32_t at;
+  if (Vertices.Search(vertex.Index, at)) return Vertices[at];
+  TGroupVertex entry;
+  entry.Shaped.X = vertex.X;
+  entry.Shaped.Y = vertex.Y;
+  entry.Shaped.Z = vertex.Z;
+  entry.VertexIndex = vertex.Index;
+  auto& items = Vertices.List.Items();
+  return *items.insert(items.begin() + at, entry);
+}
+
+TGroupMatInfo* TGroup::EntryForMaterial(std::int32_t materialIndex) const {
+  for (const auto& item : GroupMats) {
+    auto* e = static_cast<TGroupMatInfo*>(item.get());
+    if (e->MaterialIndex == materialIndex) return e;
+  }
+  return nullptr;
+}
+
+TGroupMatInfo* TGroup::AddEntryForMaterial(std::int32_t materialIndex) {
+  if (TGroupMatInfo* e = EntryForMaterial(materialIndex)) return e;
+  auto entry = std::make_unique<TGroupMatInfo>();
+  entry->Group = this;
+  entry->MaterialIndex = materialIndex;
+  const TMaterial* m = Owner ? Owner->Material(materialIndex) : nullptr;
+  entry->MaterialId = m ? m->Id : -1;
+  entry->Id = NewEntryId();
+  return GroupMats.Add(std::move(entry));
+}
+
+TGroupMatInfo* TGroup::EntryById(std::int32_t id) const {
+  for (const auto& item : GroupMats)
+    if (auto* e = static_cast<TGroupMatInfo*>(item.get()); e->Id == id) return e;
+  return nullptr;
+}
+
+TMorphTarget* TGroup::MorphTargetById(std::int32_t id) const {
+  for (const auto& item : MorphTargets)
+    if (auto* m = static_cast<TMorphTarget*>(item.get()); m->Id == id) return m;
+  return nullptr;
+}
+
+TGroupMatInfo* TGroup::EntryByName(std::string_view name) const {
+  for (const auto& item : GroupMats)
+    if (auto* e = static_cast<TGroupMatInfo*>(item.get()); SameText(e->Name(), name)) return e;
+  return nullptr;
+}
+
+TMorphTarget* TGroup::MorphTargetByName(std::string_view name) const {
+  for (const auto& item : MorphTargets)
+    if (auto* m = static_cast<TMorphTarget*>(item.get()); SameText(m->Name, name)) return m;
+  return nullptr;
+}
+
+std::int32_t TGroup::NewEntryId() const {
+  std::int32_t id;
+  do id = RandomId();
+  while (EntryById(id));
+  return id;
+}
+
+std::int32_t TGroup::NewMorphTargetId() const {
+  std::int32_t id;
+  do id = RandomId();
+  while (MorphTargetById(id));
+  return id;
+}
+
+void TGroup::ComputeBox() {
+  TBox3f box;
+  if (Owner)
+    for (const TGroupVertex& e : Vertices)
+      if (const TObjVertex* v = VertexOf(e))
+        box.Take(static_cast<float>(v->X), static_cast<float>(v->Y), static_cast<float>(v->Z));
+  BoxMin.X = box.MinX;
+  BoxMin.Y = box.MinY;
+  BoxMin.Z = box.MinZ;
+  BoxMax.X = box.MaxX;
+  BoxMax.Y = box.MaxY;
+  BoxMax.Z = box.MaxZ;
+}
+
+void TGroup::ComputeCentre() {
+  ComputeBox();
+  // The box is kept in single precision, and so is its centre.
+  auto mid = [](double lo, double hi) {
+    const float l = static_cast<float>(lo);
+    const float h = static_cast<float>(hi);
+    return static_cast<double>(l + (h - l) / 2);
+  };
+  Centre.X = mid(BoxMin.X, BoxMax.X);
+  Centre.Y = mid(BoxMin.Y, BoxMax.Y);
+  Centre.Z = mid(BoxMin.Z, BoxMax.Z);
+}
+
+void TGroup::Refresh() {
+  ComputeCentre();
+  std::int32_t i = 0;
+  for (TGroupVertex& e : Vertices) e.Index = i++;
+}
+
+void TGroup::UpdateFaceVisibility() {
+  if (!Owner) return;
+  TObjData& mesh = *Owner;
+  for (std::int32_t fi : Faces) {
+    TObjFace& f = mesh.Faces[fi];
+    const TGroupMatInfo* entry = EntryForMaterial(f.MaterialIndex);
+    f.Shown = entry ? entry->Visible : false;
+    if (f.Shown && mesh.Side != 0) {
+      for (const TFaceVert& c : mesh.Faces.Corners(f)) {
+        const double x = mesh.CornerVertex(c).X;
+        const bool keep = mesh.Side == 1 ? x <= 0.0000001 : x >= -0.000001;
+        if (!keep) {
+          f.Shown = false;
+          break;
+        }
+      }
+    }
+  }
+  mesh.UpdateVertexFlags();
+}
+
+void TGroup::ResolveVertices(const TRecordList<TObjVertex>& vertices) {
+  for (const TGroupVertex& e : Vertices)
+    if (e.VertexIndex < -1 || e.VertexIndex >= vertices.Count())
+      throw EObjectStream("Damaged mesh: group \"" + Name + "\" refers to vertex " +
+                          std::to_string(e.VertexIndex) + " of " +
+                          std::to_string(vertices.Count()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The mesh
+
+TGroup* TObjData::GroupById(std::int32_t id) const {
+  for (const auto& g : Groups)
+    if (auto* group = static_cast<TGroup*>(g.get()); group->Id == id) return group;
+  return nullptr;
+}
+
+TMaterial* TObjData::MaterialById(std::int32_t id) const {
+  for (const auto& m : Materials)
+    if (auto* mat = static_cast<TMaterial*>(m.get()); mat->Id == id) return mat;
+  return nullptr;
+}
+
+TObjVertex* TObjData::VertexById(std::int32_t id) {
+  // Ids are load indices, so the vertex at that index is the usual answer.
+  if (TObjVertex* v = Vertices.Find(id); v && v->Id == id) return v;
+  for (TObjVertex& v : Vertices)
+    if (v.Id == id) return &v;
+  return nullptr;
+}
+
+TGroup* TObjData::GroupByName(std::string_view name) const {
+  for (const auto& g : Groups)
+    if (auto* group = static_cast<TGroup*>(g.get()); SameText(group->Name, name)) return group;
+  return nullptr;
+}
+
+TMaterial* TObjData::MaterialByName(std::string_view name) const {
+  for (const auto& m : Materials)
+    if (auto* mat = static_cast<TMaterial*>(m.get()); SameText(mat->Name, name)) return mat;
+  return nullptr;
+}
+
+void TObjData::SetSide(std::uint8_t side) {
+  Side = side;
+  Rebuilding = true;
+  Groups.ForEach([](TGroup& g) { g.UpdateFaceVisibility(); });
+  Rebuilding = false;
+  UpdateVertexFlags();
+}
+
+void TObjData::UpdateVertexFlags() {
+  if (Rebuilding) return;
+  for (TObjVertex& v : Vertices) {
+    v.SetSelected(false);
+    v.Shown = false;
+    v.Editable = false;
+  }
+  for (const TObjFace& f : Faces) {
+    const bool editable = f.IsEditable();
+    for (const TFaceVert& c : Faces.Corners(f)) {
+      TObjVertex& v = CornerVertex(c);
+      if (f.Selected && !v.Selected) v.SetSelected(true);
+      if (f.Shown) v.Shown = true;
+      if (editable) v.Editable = true;
+    }
+  }
+}
+
+void TObjData::SelectAllFaces(bool selected) {
+  for (TObjFace& f : Faces) f.SetSelected(selected);
+  for (TObjVertex& v : Vertices) {
+    v.SetSoftWeight(0);
+    v.SetSelected(false);
+    v.Highlight = false;
+    v.Anchor = false;
+  }
+}
+
+void TObjData::InvertFaceSelection() {
+  for (TObjFace& f : Faces) f.SetSelected(!f.Selected);
+}
+
+void TObjData::SetAllVisible(bool visible) {
+  Visible = visible;
+  Groups.ForEach([&](TGroup& g) {
+    g.SetVisible(visible);
+    CheckTreeNode(g.TreeNode, visible);
+  });
+  Materials.ForEach([&](TMaterial& m) {
+    m.SetVisible(visible);
+    CheckTreeNode(m.TreeNode, visible);
+  });
+}
+
+void TObjData::ApplyMaterialVisibility(const TMaterial& material) {
+  const std::int32_t index = Materials.IndexOf(&material);
+  Groups.ForEach([&](TGroup& g) {
+    if (TGroupMatInfo* e = g.EntryForMaterial(index)) {
+      e->Visible = material.Visible;
+      CheckTreeNode(e->TreeNode, material.Visible);
+    }
+    g.UpdateFaceVisibility();
+  });
+}
+
+void TObjData::BeginTracking(const TGroup* except) {
+  TrackingActive = true;
+  Groups.ForEach([&](TGroup& g) { g.Tracking = &g != except; });
+}
+
+void TObjData::EndTracking() {
+  TrackingActive = false;
+  Groups.ForEach([](TGroup& g) { g.Tracking = false; });
+}
+
+std::unique_ptr<TVertCopy> TObjData::BackupSelection() {
+  UpdateVertexFlags();
+  auto copy = std::make_unique<TVertCopy>();
+  copy->Mesh = this;
+  // Each copy is made by writing the vertex to a memory stream and reading it back, so it
+  // carries exactly the stored fields; working flags and the shaped link are not copied.
+  TObjectStream s;
+  for (const TObjVertex& v : Vertices) {
+    if (!v.TakesPart()) continue;
+    s.Clear();
+    v.Store(s);
+    s.Seek(0);
+    copy->Copies.Add(TObjVertex{}).Load(s);
+  }
+  return copy;
+}
+
+void TObjData::LinkShapedPositions() {
+  for (TObjVertex& v : Vertices) v.ShapedLink = nullptr;
+  Groups.ForEach([&](TGroup& g) {
+    for (TGroupVertex& e : g.Vertices)
+      if (TObjVertex* v = Vertices.Find(e.VertexIndex)) v->ShapedLink = &e.Shaped;
+  });
+}
+
+TPoint3f TObjData::GroupsCentre() {
+  TBox3f box;
+  Groups.ForEach([&](TGroup& g) {
+    g.Refresh();
+    box.Take(static_cast<float>(g.Centre.X), static_cast<float>(g.Centre.Y),
+             static_cast<float>(g.Centre.Z));
+  });
+  return box.Centre();
+}
+
+TPoint3f TObjData::SelectionCentre(bool& found) const {
+  found = false;
+  TBox3f box;
+  for (const TObjVertex& v : Vertices) {
+    if (!v.TakesPart()) continue;
+    found = true;
+    const TBaseVertex& p = v.ShapedLink ? *v.ShapedLink : static_cast<const TBaseVertex&>(v);
+    box.Take(static_cast<float>(p.X), static_cast<float>(p.Y), static_cast<float>(p.Z));
+  }
+  return found ? box.Centre() : TPoint3f{};
+}
+
+std::unique_ptr<TObjData> CopyMesh(const TObjData& mesh) {
+  TObjectStream s;
+  s.Put(mesh);
+  s.Seek(0);
+  return s.GetAs<TObjData>();
+}
+
+}  // namespace tarvel

@@ -1,0 +1,553 @@
+// The records of one loaded Poser figure: vertices, texture coordinates, normals, faces with
+// their corners, and the named groups, materials and smoothing groups the faces belong to.
+//
+// Hot records (vertices, points, corners, faces, group vertex entries) are plain values held
+// in contiguous arrays; references between them are indices into their owner's arrays, which
+// never change size once a mesh is loaded. Groups, materials, smoothing groups, group-material
+// entries and morph targets are few and are heap objects owned by their collections.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mesh/Collection.h"
+#include "mesh/ObjectStream.h"
+#include "mesh/RecordList.h"
+
+namespace tarvel {
+
+class TObjData;
+class TGroup;
+
+// Four singles red, green, blue, alpha in 0..1.
+struct TColorVector {
+  float R = 1, G = 1, B = 1, A = 1;
+  bool operator==(const TColorVector&) const = default;
+};
+
+// A colour value 0x00BBGGRR.
+constexpr std::int32_t RGBValue(int r, int g, int b) { return r | (g << 8) | (b << 16); }
+constexpr std::int32_t kWhite = RGBValue(255, 255, 255);
+TColorVector ColorVectorOf(std::int32_t colorValue);
+
+// Display colours of vertices in the colour-by-selection mode.
+const TColorVector& SelectedVertexColour();  // RGB(128, 0, 128)
+const TColorVector& PlainVertexColour();     // RGB(255, 0, 128)
+const TColorVector& FarVertexColour();       // RGB(255, 157, 255)
+
+// Scene-tree nodes are opaque to the core. The window installs a sink that checks and unchecks
+// them when the visibility of the objects they show changes.
+class ITreeNodeSink {
+ public:
+  virtual ~ITreeNodeSink() = default;
+  virtual void SetNodeChecked(void* node, bool checked) = 0;
+};
+void SetTreeNodeSink(ITreeNodeSink* sink);
+void CheckTreeNode(void* node, bool checked);
+
+// A random id in 1..2147483637 for meshes, group-material entries and morph targets.
+std::int32_t RandomId();
+void SeedRandomIds(std::uint32_t seed);
+
+// ---------------------------------------------------------------------------------------------
+// Points and vertices
+
+// A point: vertices, normals, texture coordinates (u, v, w), box corners, centres, morph
+// positions.
+struct TBaseVertex {
+  static constexpr std::string_view kClassName = "TBaseVertex";
+  static constexpr std::uint16_t kStreamId = 1000;
+  static constexpr std::size_t kMinStoredBytes = 28;
+
+  double X = 0, Y = 0, Z = 0;
+  std::int32_t Index = -1;
+
+  void Store(TObjectStream& s) const;
+  void Load(TObjectStream& s);
+};
+
+struct TObjVertex : TBaseVertex {
+  static constexpr std::string_view kClassName = "TObjVertex";
+  static constexpr std::uint16_t kStreamId = 1005;
+  static constexpr std::size_t kMinStoredBytes = 59;
+
+  std::int32_t Id = -1;
+  std::int32_t MirrorIndex = -1;  // Index of the mirror partner; -10 on the centre line
+  TColorVector Colour;
+  float SoftWeight = 0;
+  std::uint8_t SideCode = 3;  // 0 left (x >= 0), 1 right, 2 centre line, 3 not classified
+  bool Selected = false;
+  bool Shown = false;
+  bool Editable = true;
+  bool Anchor = false;
+  bool Highlight = false;
+  bool Visited = false;
+  bool XLocked = false;
+  TBaseVertex* ShapedLink = nullptr;  // the vertex's shaped position in its group, or none
+
+  // An X-locked vertex keeps its x; every move writes x through here.
+  void SetX(double x) {
+    if (!XLocked) X = x;
+  }
+  void SetSelected(bool selected);
+  void SetSoftWeight(float weight);
+  void UpdateColour();
+  // Takes part in a transform, the selection centre and backups.
+  bool TakesPart() const { return Selected || SoftWeight > 0; }
+  // Resets the working flags that are never stored.
+  void ResetWorkingFlags();
+
+  void Store(TObjectStream& s) const;
+  void Load(TObjectStream& s);
+};
+
+bool IsOnCentreLine(const TBaseVertex& p);
+bool IsMirrorOf(const TBaseVertex& a, const TBaseVertex& b, float tolerance);
+float Distance(const TBaseVertex& a, const TBaseVertex& b);
+
+// ---------------------------------------------------------------------------------------------
+// Faces
+
+// One corner of a face. Its references are indices: the mesh vertex, the entry in the face's
+// group's vertex list, the texture coordinate (-1 for none) and the normal.
+struct TFaceVert {
+  static constexpr std::string_view kClassName = "TFaceVert";
+  static constexpr std::uint16_t kStreamId = 1006;
+  static constexpr std::size_t kMinStoredBytes = 16;
+
+  std::int32_t VertexIndex = -1;
+  std::int32_t GroupVertexIndex = -1;
+  std::int32_t TexVertIndex = -1;
+  std::int32_t NormalIndex = -1;
+
+  void Store(TObjectStream& s) const;
+  void Load(TObjectStream& s);
+};
+
+// A face; its corners live in the mesh's corner array at FirstCorner.
+struct TObjFace {
+  static constexpr std::string_view kClassName = "TObjFace";
+  static constexpr std::uint16_t kStreamId = 1007;
+  // Corners collection (2 + 10 bytes at least), four int32 and a byte.
+  static constexpr std::size_t kMinStoredBytes = 12 + 17;
+
+  std::int32_t Id = -1;
+  std::int32_t GroupIndex = -1;
+  std::int32_t MaterialIndex = -1;
+  std::int32_t SmoothIndex = -1;
+  std::uint32_t FirstCorner = 0;
+  std::int32_t CornerCount = 0;
+  std::int32_t CornerCapacity = 3;  // the capacity its corner collection reports
+  bool Shown = true;
+  bool Selected = false;
+  bool GroupUnlocked = true;
+  bool RightUnlocked = true;
+  bool LeftUnlocked = true;
+  bool Visited = false;
+
+  bool IsEditable() const { return GroupUnlocked && RightUnlocked && LeftUnlocked; }
+  // Selects only an editable face; returns whether it is editable.
+  bool SetSelected(bool selected) {
+    Selected = selected && IsEditable();
+    return IsEditable();
+  }
+  void SetGroupUnlocked(bool v) {
+    GroupUnlocked = v;
+    if (!v) Selected = false;
+  }
+  void SetRightUnlocked(bool v) {
+    RightUnlocked = v;
+    if (!v) Selected = false;
+  }
+  void SetLeftUnlocked(bool v) {
+    LeftUnlocked = v;
+    if (!v) Selected = false;
+  }
+  void ResetWorkingFlags() {
+    Selected = false;
+    GroupUnlocked = RightUnlocked = LeftUnlocked = true;
+    Visited = false;
+  }
+};
+
+// A face read or written on its own, with its own corners. Inside a mesh, faces keep their
+// corners in the mesh's corner array instead; both are the same record on a stream.
+class TObjFaceRecord : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TObjFace";
+  static constexpr std::uint16_t kStreamId = 1007;
+  TObjFaceRecord() = default;
+  explicit TObjFaceRecord(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  TObjFace Face;
+  std::vector<TFaceVert> Corners;
+};
+
+// The mesh's faces and, in one array, all their corners.
+class TFaceList {
+ public:
+  std::int32_t Count() const { return static_cast<std::int32_t>(faces_.size()); }
+  TObjFace& operator[](std::int32_t i) { return faces_[static_cast<std::size_t>(i)]; }
+  const TObjFace& operator[](std::int32_t i) const { return faces_[static_cast<std::size_t>(i)]; }
+  TObjFace* Find(std::int32_t i) { return i >= 0 && i < Count() ? &(*this)[i] : nullptr; }
+  auto begin() { return faces_.begin(); }
+  auto end() { return faces_.end(); }
+  auto begin() const { return faces_.begin(); }
+  auto end() const { return faces_.end(); }
+
+  std::span<TFaceVert> Corners(const TObjFace& f) {
+    return {corners_.data() + f.FirstCorner, static_cast<std::size_t>(f.CornerCount)};
+  }
+  std::span<const TFaceVert> Corners(const TObjFace& f) const {
+    return {corners_.data() + f.FirstCorner, static_cast<std::size_t>(f.CornerCount)};
+  }
+  std::vector<TFaceVert>& AllCorners() { return corners_; }
+  const std::vector<TFaceVert>& AllCorners() const { return corners_; }
+  std::vector<TObjFace>& Items() { return faces_; }
+  const std::vector<TObjFace>& Items() const { return faces_; }
+
+  // Appends a face with these corners; its corner fields are set here.
+  TObjFace& Add(TObjFace face, std::span<const TFaceVert> corners);
+  // Appends a face whose corners were already appended to AllCorners() at `first`.
+  TObjFace& AddWithCorners(TObjFace face, std::size_t first, std::int32_t count);
+  std::int32_t Capacity() const;
+
+  void Put(TObjectStream& s) const;
+  void Get(TObjectStream& s);
+
+ private:
+  std::vector<TObjFace> faces_;
+  std::vector<TFaceVert> corners_;
+  std::int32_t loadedCapacity_ = -1;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Groups, materials, smoothing groups
+
+class TBaseGroup : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TBaseGroup";
+  static constexpr std::uint16_t kStreamId = 1001;
+
+  explicit TBaseGroup(TObjData* owner) : Owner(owner) {}
+  explicit TBaseGroup(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  virtual void SetName(std::string_view name) { Name = name; }
+  virtual void SetVisible(bool visible) { Visible = visible; }
+  void SetColor(std::int32_t colorValue);
+
+  TObjData* Owner = nullptr;
+  std::string Name;
+  std::int32_t ColorValue = kWhite;
+  bool Visible = true;
+  TColorVector ColorVector;
+  std::int32_t ImageIndex = -1;
+  void* TreeNode = nullptr;
+};
+
+class TSmooth : public TBaseGroup {
+ public:
+  static constexpr std::string_view kClassName = "TSmooth";
+  static constexpr std::uint16_t kStreamId = 1010;
+  using TBaseGroup::TBaseGroup;
+  std::uint16_t StreamId() const override { return kStreamId; }
+};
+
+class TMaterial : public TBaseGroup {
+ public:
+  static constexpr std::string_view kClassName = "TMaterial";
+  static constexpr std::uint16_t kStreamId = 1009;
+  explicit TMaterial(TObjData* owner) : TBaseGroup(owner) {}
+  explicit TMaterial(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  // Every face of the mesh with this material; deselecting also clears the soft weights of
+  // their vertices.
+  void SelectFaces(bool selected);
+
+  std::int32_t Id = -1;
+};
+
+// One entry of a group's vertex list: the group's own, shaped position of a mesh vertex.
+struct TGroupVertex {
+  static constexpr std::string_view kClassName = "TGroupVertex";
+  static constexpr std::uint16_t kStreamId = 1003;
+  static constexpr std::size_t kMinStoredBytes = 2 + 28 + 4;
+
+  TBaseVertex Shaped;
+  std::int32_t VertexIndex = -1;  // the mesh vertex, -1 for none
+  std::int32_t Index = -1;        // position in the list, refreshed by the group's Refresh
+
+  void Store(TObjectStream& s) const;
+  void Load(TObjectStream& s);
+};
+
+// A group's vertex list, in ascending order of mesh vertex index, one entry per vertex.
+class TGroupVertList : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TGroupVertList";
+  static constexpr std::uint16_t kStreamId = 1025;
+
+  TGroupVertList() = default;
+  explicit TGroupVertList(TObjectStream& s) { LoadBody(s); }
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+  void LoadBody(TObjectStream& s);
+
+  std::int32_t Count() const { return List.Count(); }
+  TGroupVertex& operator[](std::int32_t i) { return List[i]; }
+  const TGroupVertex& operator[](std::int32_t i) const { return List[i]; }
+  auto begin() { return List.begin(); }
+  auto end() { return List.end(); }
+  auto begin() const { return List.begin(); }
+  auto end() const { return List.end(); }
+
+  // Binary search by mesh vertex index: whether it is there, and its position or the position
+  // where it would go.
+  bool Search(std::int32_t vertexIndex, std::int32_t& index) const;
+  // The position of the entry of this mesh vertex, or -1.
+  std::int32_t IndexOfVertex(std::int32_t vertexIndex) const;
+
+  TRecordList<TGroupVertex> List{100};
+  bool Duplicates = false;
+  bool AppendOnly = false;
+};
+
+class TGroupMatInfo : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TGroupMatInfo";
+  static constexpr std::uint16_t kStreamId = 1012;
+
+  TGroupMatInfo() = default;
+  explicit TGroupMatInfo(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+  // Its material's name, or "NoName" without a group or material.
+  std::string Name() const;
+
+  std::int32_t Id = -1;
+  TGroup* Group = nullptr;
+  std::int32_t MaterialIndex = -1;
+  std::int32_t MaterialId = -1;
+  void* TreeNode = nullptr;
+  bool Visible = true;
+};
+
+class TMorphTarget : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TMorphTarget";
+  static constexpr std::uint16_t kStreamId = 1002;
+
+  explicit TMorphTarget(TGroup* group) : Group(group) {}
+  explicit TMorphTarget(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  std::int32_t Reserved = 0;
+  TGroup* Group = nullptr;
+  std::string Name = "NoName";
+  std::int32_t Id = -1;
+  TRecordList<TBaseVertex> Positions{100};
+  float Value = 0;
+  void* TreeNode = nullptr;
+  float RangeMax = 10000;
+  float RangeMin = -10000;
+  float RangeStep = 0.0077f;
+};
+
+class TGroup : public TBaseGroup {
+ public:
+  static constexpr std::string_view kClassName = "TGroup";
+  static constexpr std::uint16_t kStreamId = 1004;
+
+  explicit TGroup(TObjData* owner) : TBaseGroup(owner) {}
+  explicit TGroup(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  void SetName(std::string_view name) override;
+  void SetVisible(bool visible) override;
+
+  void SetUnlocked(bool unlocked);
+  void SelectFaces(bool selected);
+  void SelectFacesOfEntry(const TGroupMatInfo& entry, bool selected);
+  // The entry of this mesh vertex, made with a copy of its position when there is none.
+  TGroupVertex& AddVertex(const TObjVertex& vertex);
+  TGroupMatInfo* EntryForMaterial(std::int32_t materialIndex) const;
+  TGroupMatInfo* AddEntryForMaterial(std::int32_t materialIndex);
+  TGroupMatInfo* EntryById(std::int32_t id) const;
+  TMorphTarget* MorphTargetById(std::int32_t id) const;
+  TGroupMatInfo* EntryByName(std::string_view name) const;
+  TMorphTarget* MorphTargetByName(std::string_view name) const;
+  // An id in 1..2147483637 that no group-material entry (or morph target) of this group has.
+  std::int32_t NewEntryId() const;
+  std::int32_t NewMorphTargetId() const;
+
+  void ComputeBox();
+  void ComputeCentre();
+  void Refresh();
+  void UpdateFaceVisibility();
+  // Checks that every entry refers to a vertex of the mesh (or none).
+  void ResolveVertices(const TRecordList<TObjVertex>& vertices);
+
+  // The mesh vertex of an entry, or none.
+  TObjVertex* VertexOf(const TGroupVertex& entry) const;
+
+  std::int32_t Reserved = 0;
+  std::int32_t Id = -1;
+  TTypedCollection<TMorphTarget> MorphTargets{4};
+  TGroupVertList Vertices;
+  TBaseVertex Centre;
+  std::function<void(TGroup&)> OnNameChanged;
+  TTypedCollection<TGroupMatInfo> GroupMats{5};
+  std::vector<std::int32_t> Faces;  // indices of the mesh's faces in this group, in mesh order
+  bool Tracking = false;
+  TBaseVertex BoxMin, BoxMax;
+  void* MorphTargetsNode = nullptr;
+  void* MaterialsNode = nullptr;
+  bool Unlocked = true;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Working records, never stored
+
+// Full copies of the vertices of one mesh that take part in a transform.
+struct TVertCopy {
+  TObjData* Mesh = nullptr;
+  TRecordList<TObjVertex> Copies{100};
+};
+
+struct TObjVertCoordBackup {
+  TObjVertex* Vertex = nullptr;
+  TBaseVertex Saved;
+  // x goes back through SetX, so an X-locked vertex keeps its x.
+  void Restore() const {
+    Vertex->SetX(Saved.X);
+    Vertex->Y = Saved.Y;
+    Vertex->Z = Saved.Z;
+  }
+};
+
+struct TBaseVertCoordBackup {
+  TBaseVertex* Point = nullptr;
+  TBaseVertex Saved;
+  void Restore() const {
+    Point->X = Saved.X;
+    Point->Y = Saved.Y;
+    Point->Z = Saved.Z;
+  }
+};
+
+struct TMTVertInfo {
+  TObjVertex* Vertex = nullptr;
+  TBaseVertex* Position = nullptr;  // a morph-target position
+  TBaseVertex Saved;
+};
+
+struct TMTGroupInfoList {
+  TGroup* Group = nullptr;
+  std::vector<TMTVertInfo> Items;
+};
+
+struct TObjVertInfo {
+  TObjVertex* Vertex = nullptr;
+  float PreviousWeight = 0;
+  float Distance = 0;
+};
+
+struct TObJVertSelInfo {
+  TObjVertex* Vertex = nullptr;
+  bool PreviousSelected = false;
+};
+
+struct TObjFaceSelInfo {
+  TObjFace* Face = nullptr;
+  bool PreviousSelected = false;
+};
+
+struct TPoint3f {
+  float X = 0, Y = 0, Z = 0;
+  bool operator==(const TPoint3f&) const = default;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The mesh
+
+class TObjData : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TObjData";
+  static constexpr std::uint16_t kStreamId = 1011;
+
+  TObjData() = default;
+  explicit TObjData(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  TGroup* GroupById(std::int32_t id) const;
+  TMaterial* MaterialById(std::int32_t id) const;
+  TObjVertex* VertexById(std::int32_t id);
+  TGroup* GroupByName(std::string_view name) const;
+  TMaterial* MaterialByName(std::string_view name) const;
+
+  void SetSide(std::uint8_t side);
+  void UpdateVertexFlags();
+  void SelectAllFaces(bool selected);
+  void InvertFaceSelection();
+  void SetAllVisible(bool visible);
+  void ApplyMaterialVisibility(const TMaterial& material);
+  void BeginTracking(const TGroup* except);
+  void EndTracking();
+  std::unique_ptr<TVertCopy> BackupSelection();
+  void LinkShapedPositions();
+  TPoint3f GroupsCentre();
+  // The centre of the box of the vertices that take part; `found` tells whether there were any.
+  TPoint3f SelectionCentre(bool& found) const;
+
+  // The mesh vertex of a corner.
+  TObjVertex& CornerVertex(const TFaceVert& c) { return Vertices[c.VertexIndex]; }
+  const TObjVertex& CornerVertex(const TFaceVert& c) const { return Vertices[c.VertexIndex]; }
+  TGroup* Group(std::int32_t i) const { return i >= 0 && i < Groups.Count() ? Groups[i] : nullptr; }
+  TMaterial* Material(std::int32_t i) const {
+    return i >= 0 && i < Materials.Count() ? Materials[i] : nullptr;
+  }
+
+  std::int32_t Reserved = 0;
+  std::string Name = "NoName";
+  std::string FileName;
+  std::int32_t Id = -1;
+  bool Visible = true;
+  std::uint8_t ColourMode = 1;  // 1 by group, 2 by material, 3 by selection
+  TRecordList<TObjVertex> Vertices{100};
+  TRecordList<TBaseVertex> TexVerts{100};
+  TRecordList<TBaseVertex> Normals{100};
+  TFaceList Faces;
+  TTypedCollection<TGroup> Groups{100};
+  TTypedCollection<TMaterial> Materials{100};
+  TTypedCollection<TSmooth> Smooths{100};
+  std::uint8_t TrackingMode = 1;  // 0 full, 1 box, 2 wire
+  std::uint8_t DisplayMode = 1;   // 0 wireframe, 1 shaded
+  bool TrackingActive = false;
+  std::uint8_t Side = 0;  // 0 whole, 1 right side only, 2 left side only
+  bool Rebuilding = false;
+
+ private:
+  void RebuildAfterLoad(TObjectStream& s, std::int64_t at);
+};
+
+// Case-insensitive comparison of 8-bit names.
+bool SameText(std::string_view a, std::string_view b);
+
+// Copies a mesh through an in-memory object stream.
+std::unique_ptr<TObjData> CopyMesh(const TObjData& mesh);
+
+}  // namespace tarvel

@@ -1,0 +1,454 @@
+// Stream records of the mesh, and the rebuilding of what is not stored.
+#include <algorithm>
+
+#include "mesh/ObjData.h"
+
+namespace tarvel {
+
+void RegisterMeshStreamClasses(TStreamRegistry& r) {
+  r.Register(ClassOf<TCollection>());
+  r.Register(ClassOf<TCollection>(), 80);
+  r.Register(ClassOf<TBaseVertex>());
+  r.Register(ClassOf<TBaseGroup>());
+  r.Register(ClassOf<TMorphTarget>());
+  r.Register(ClassOf<TGroupVertex>());
+  r.Register(ClassOf<TGroup>());
+  r.Register(ClassOf<TObjVertex>());
+  r.Register(ClassOf<TFaceVert>());
+  r.Register(ClassOf<TObjFaceRecord>());
+  r.Register(ClassOf<TMaterial>());
+  r.Register(ClassOf<TSmooth>());
+  r.Register(ClassOf<TObjData>());
+  r.Register(ClassOf<TGroupMatInfo>());
+  r.Register(ClassOf<TGroupVertList>());
+}
+
+namespace {
+
+void WriteColour(TObjectStream& s, const TColorVector& c) {
+  s.WriteSingle(c.R);
+  s.WriteSingle(c.G);
+  s.WriteSingle(c.B);
+  s.WriteSingle(c.A);
+}
+
+TColorVector ReadColour(TObjectStream& s) {
+  TColorVector c;
+  c.R = s.ReadSingle();
+  c.G = s.ReadSingle();
+  c.B = s.ReadSingle();
+  c.A = s.ReadSingle();
+  return c;
+}
+
+// A nested point object: type id, then the point.
+void PutPoint(TObjectStream& s, const TBaseVertex& p) {
+  s.PutHeader(ClassOf<TBaseVertex>());
+  p.Store(s);
+}
+void GetPoint(TObjectStream& s, TBaseVertex& p) {
+  s.GetHeader(ClassOf<TBaseVertex>());
+  p.Load(s);
+}
+
+void Report(int position) {
+  if (IProgress* p = StreamProgress()) p->SetPosition(position);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Value records
+
+void TBaseVertex::Store(TObjectStream& s) const {
+  s.WriteDouble(X);
+  s.WriteDouble(Y);
+  s.WriteDouble(Z);
+  s.WriteInt32(Index);
+}
+
+void TBaseVertex::Load(TObjectStream& s) {
+  X = s.ReadDouble();
+  Y = s.ReadDouble();
+  Z = s.ReadDouble();
+  Index = s.ReadInt32();
+}
+
+void TObjVertex::Store(TObjectStream& s) const {
+  TBaseVertex::Store(s);
+  s.WriteInt32(Id);
+  s.WriteBool(Selected);
+  s.WriteBool(Shown);
+  s.WriteInt32(MirrorIndex);
+  s.WriteByte(SideCode);
+  WriteColour(s, Colour);
+  s.WriteSingle(SoftWeight);
+}
+
+void TObjVertex::Load(TObjectStream& s) {
+  TBaseVertex::Load(s);
+  Id = s.ReadInt32();
+  Selected = s.ReadBool();
+  Shown = s.ReadBool();
+  MirrorIndex = s.ReadInt32();
+  SideCode = s.ReadByte();
+  Colour = ReadColour(s);
+  SoftWeight = s.ReadSingle();
+  ResetWorkingFlags();
+}
+
+void TFaceVert::Store(TObjectStream& s) const {
+  s.WriteInt32(VertexIndex);
+  s.WriteInt32(GroupVertexIndex);
+  s.WriteInt32(TexVertIndex);
+  s.WriteInt32(NormalIndex);
+}
+
+void TFaceVert::Load(TObjectStream& s) {
+  VertexIndex = s.ReadInt32();
+  GroupVertexIndex = s.ReadInt32();
+  TexVertIndex = s.ReadInt32();
+  NormalIndex = s.ReadInt32();
+}
+
+void TGroupVertex::Store(TObjectStream& s) const {
+  PutPoint(s, Shaped);
+  s.WriteInt32(VertexIndex);
+}
+
+void TGroupVertex::Load(TObjectStream& s) {
+  GetPoint(s, Shaped);
+  VertexIndex = s.ReadInt32();
+  Index = -1;
+}
+
+namespace {
+
+// The record after its type id: the corners as a nested collection of TFaceVert, then the
+// face's own fields.
+void StoreFace(TObjectStream& s, const TObjFace& f, std::span<const TFaceVert> corners,
+               std::uint16_t collectionId, std::uint16_t cornerId) {
+  s.WriteUInt16(collectionId);
+  TCollectionHeader::Write(s, f.CornerCount, std::max(f.CornerCapacity, f.CornerCount));
+  for (const TFaceVert& c : corners) {
+    s.WriteUInt16(cornerId);
+    c.Store(s);
+  }
+  s.WriteInt32(f.Id);
+  s.WriteInt32(f.GroupIndex);
+  s.WriteInt32(f.MaterialIndex);
+  s.WriteInt32(f.SmoothIndex);
+  s.WriteBool(f.Shown);
+}
+
+struct TFaceIds {
+  std::uint16_t Collection = 0, Corner = 0;
+};
+
+void LoadFace(TObjectStream& s, TObjFace& f, std::vector<TFaceVert>& corners, TFaceIds& ids) {
+  s.GetItemHeader(ClassOf<TCollection>(), ids.Collection);
+  const TCollectionHeader ch = TCollectionHeader::Read(s, 2 + TFaceVert::kMinStoredBytes);
+  f.FirstCorner = static_cast<std::uint32_t>(corners.size());
+  f.CornerCount = ch.Count;
+  f.CornerCapacity = ch.Capacity;
+  for (std::int32_t i = 0; i < ch.Count; ++i) {
+    s.GetItemHeader(ClassOf<TFaceVert>(), ids.Corner);
+    corners.emplace_back().Load(s);
+  }
+  f.Id = s.ReadInt32();
+  f.GroupIndex = s.ReadInt32();
+  f.MaterialIndex = s.ReadInt32();
+  f.SmoothIndex = s.ReadInt32();
+  f.Shown = s.ReadBool();
+  f.ResetWorkingFlags();
+}
+
+}  // namespace
+
+TObjFaceRecord::TObjFaceRecord(TObjectStream& s) {
+  TFaceIds ids;
+  LoadFace(s, Face, Corners, ids);
+}
+
+void TObjFaceRecord::Store(TObjectStream& s) const {
+  StoreFace(s, Face, Corners, s.IdForClass(ClassOf<TCollection>()),
+            s.IdForClass(ClassOf<TFaceVert>()));
+}
+
+// Faces: each face is a TObjFace record whose corners are a nested collection of TFaceVert.
+void TFaceList::Put(TObjectStream& s) const {
+  s.PutHeader(ClassOf<TCollection>());
+  TCollectionHeader::Write(s, Count(), Capacity());
+  if (faces_.empty()) return;
+  const std::uint16_t faceId = s.IdForClass(ClassOf<TObjFaceRecord>());
+  const std::uint16_t collectionId = s.IdForClass(ClassOf<TCollection>());
+  const std::uint16_t cornerId = s.IdForClass(ClassOf<TFaceVert>());
+  for (const TObjFace& f : faces_) {
+    s.WriteUInt16(faceId);
+    StoreFace(s, f, Corners(f), collectionId, cornerId);
+  }
+}
+
+void TFaceList::Get(TObjectStream& s) {
+  s.GetHeader(ClassOf<TCollection>());
+  const TCollectionHeader h = TCollectionHeader::Read(s, 2 + TObjFace::kMinStoredBytes);
+  faces_.clear();
+  corners_.clear();
+  faces_.resize(static_cast<std::size_t>(h.Count));
+  std::uint16_t faceId = 0;
+  TFaceIds ids;
+  for (TObjFace& f : faces_) {
+    s.GetItemHeader(ClassOf<TObjFaceRecord>(), faceId);
+    LoadFace(s, f, corners_, ids);
+  }
+  loadedCapacity_ = h.Capacity;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Groups
+
+TBaseGroup::TBaseGroup(TObjectStream& s) {
+  Name = s.ReadString();
+  ColorValue = s.ReadInt32();
+  Visible = s.ReadBool();
+  ColorVector = ReadColour(s);
+}
+
+void TBaseGroup::Store(TObjectStream& s) const {
+  s.WriteString(Name);
+  s.WriteInt32(ColorValue);
+  s.WriteBool(Visible);
+  WriteColour(s, ColorVector);
+}
+
+TMaterial::TMaterial(TObjectStream& s) : TBaseGroup(s) { Id = s.ReadInt32(); }
+
+void TMaterial::Store(TObjectStream& s) const {
+  TBaseGroup::Store(s);
+  s.WriteInt32(Id);
+}
+
+void TGroupVertList::Store(TObjectStream& s) const {
+  List.StoreBody(s);
+  s.WriteBool(Duplicates);
+  s.WriteBool(AppendOnly);
+}
+
+void TGroupVertList::LoadBody(TObjectStream& s) {
+  const std::int64_t at = s.Position();
+  List.LoadBody(s);
+  Duplicates = s.ReadBool();
+  AppendOnly = s.ReadBool();
+  // Lookups rely on ascending, distinct vertex indices.
+  const auto& items = List.Items();
+  for (std::size_t i = 1; i < items.size(); ++i)
+    if (items[i - 1].VertexIndex >= items[i].VertexIndex)
+      s.FailAt(at, "group vertex list is not in ascending vertex order");
+}
+
+TGroupMatInfo::TGroupMatInfo(TObjectStream& s) {
+  MaterialIndex = s.ReadInt32();
+  Visible = s.ReadBool();
+  Id = s.ReadInt32();
+  MaterialId = s.ReadInt32();
+}
+
+void TGroupMatInfo::Store(TObjectStream& s) const {
+  s.WriteInt32(MaterialIndex);
+  s.WriteBool(Visible);
+  s.WriteInt32(Id);
+  s.WriteInt32(MaterialId);
+}
+
+TMorphTarget::TMorphTarget(TObjectStream& s) {
+  Reserved = s.ReadInt32();
+  Name = s.ReadString();
+  Positions.Get(s);
+  Value = s.ReadSingle();
+  Id = s.ReadInt32();
+  RangeMax = s.ReadSingle();
+  RangeMin = s.ReadSingle();
+  RangeStep = s.ReadSingle();
+}
+
+void TMorphTarget::Store(TObjectStream& s) const {
+  s.WriteInt32(Reserved);
+  s.WriteString(Name);
+  Positions.Put(s);
+  s.WriteSingle(Value);
+  s.WriteInt32(Id);
+  s.WriteSingle(RangeMax);
+  s.WriteSingle(RangeMin);
+  s.WriteSingle(RangeStep);
+}
+
+TGroup::TGroup(TObjectStream& s) : TBaseGroup(s) {
+  Reserved = s.ReadInt32();
+  Id = s.ReadInt32();
+  // Typed collections check that every item read is of their type.
+  s.GetHeader(ClassOf<TCollection>());
+  MorphTargets.LoadFrom(s);
+  const std::int64_t at = s.Position();
+  s.GetHeader(ClassOf<TGroupVertList>());
+  Vertices.LoadBody(s);
+  GetPoint(s, Centre);
+  s.GetHeader(ClassOf<TCollection>());
+  GroupMats.LoadFrom(s);
+  GetPoint(s, BoxMin);
+  GetPoint(s, BoxMax);
+  MorphTargets.ForEach([&](TMorphTarget& m) {
+    m.Group = this;
+    if (m.Positions.Count() != Vertices.Count())
+      s.FailAt(at, "morph target \"" + m.Name + "\" of group \"" + Name + "\" has " +
+                       std::to_string(m.Positions.Count()) + " positions for " +
+                       std::to_string(Vertices.Count()) + " vertices");
+  });
+  GroupMats.ForEach([&](TGroupMatInfo& e) { e.Group = this; });
+}
+
+void TGroup::Store(TObjectStream& s) const {
+  TBaseGroup::Store(s);
+  s.WriteInt32(Reserved);
+  s.WriteInt32(Id);
+  s.Put(MorphTargets);
+  s.Put(Vertices);
+  PutPoint(s, Centre);
+  s.Put(GroupMats);
+  PutPoint(s, BoxMin);
+  PutPoint(s, BoxMax);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The mesh
+
+void TObjData::Store(TObjectStream& s) const {
+  // Group boxes, centres and entry numbers are brought up to date before they are written.
+  // Refresh changes only derived values, so a mesh being stored is logically unchanged.
+  const_cast<TObjData*>(this)->Groups.ForEach([](TGroup& g) { g.Refresh(); });
+  IProgress* progress = StreamProgress();
+  if (progress) {
+    progress->SetRange(0, 10);
+    progress->SetPosition(0);
+  }
+  s.WriteInt32(Reserved);
+  s.WriteString(Name);
+  s.WriteString(FileName);
+  s.WriteInt32(Id);
+  s.WriteBool(Visible);
+  s.WriteByte(ColourMode);
+  Vertices.Put(s);
+  Report(1);
+  TexVerts.Put(s);
+  Report(2);
+  Normals.Put(s);
+  Report(3);
+  Faces.Put(s);
+  Report(4);
+  s.Put(Groups);
+  Report(5);
+  s.Put(Materials);
+  Report(6);
+  s.Put(Smooths);
+  Report(7);
+  s.WriteByte(TrackingMode);
+  s.WriteByte(ColourMode);
+  s.WriteByte(DisplayMode);
+  Report(0);
+}
+
+TObjData::TObjData(TObjectStream& s) {
+  const std::int64_t at = s.Position();
+  IProgress* progress = StreamProgress();
+  if (progress) {
+    progress->SetRange(0, 10);
+    progress->SetPosition(0);
+  }
+  Reserved = s.ReadInt32();
+  Name = s.ReadString();
+  FileName = s.ReadString();
+  Id = s.ReadInt32();
+  Visible = s.ReadBool();
+  ColourMode = s.ReadByte();
+  Vertices.Get(s);
+  Report(1);
+  TexVerts.Get(s);
+  Report(2);
+  Normals.Get(s);
+  Report(3);
+  Faces.Get(s);
+  Report(4);
+  s.GetHeader(ClassOf<TCollection>());
+  Groups.LoadFrom(s);
+  Report(5);
+  s.GetHeader(ClassOf<TCollection>());
+  Materials.LoadFrom(s);
+  Report(6);
+  s.GetHeader(ClassOf<TCollection>());
+  Smooths.LoadFrom(s);
+  Report(7);
+  TrackingMode = s.ReadByte();
+  ColourMode = s.ReadByte();
+  DisplayMode = s.ReadByte();
+  TrackingActive = false;
+  Rebuilding = false;
+  RebuildAfterLoad(s, at);
+  Report(0);
+}
+
+void TObjData::RebuildAfterLoad(TObjectStream& s, std::int64_t at) {
+  auto fail = [&](const std::string& what) { s.FailAt(at, "mesh \"" + Name + "\": " + what); };
+
+  for (std::int32_t i = 0; i < Vertices.Count(); ++i)
+    if (Vertices[i].Index != i)
+      fail("vertex " + std::to_string(i) + " has index " + std::to_string(Vertices[i].Index));
+
+  // Faces must name existing groups, materials, smoothing groups and vertices before any
+  // reference is followed.
+  const auto& corners = Faces.AllCorners();
+  for (const TObjFace& f : Faces) {
+    if (f.CornerCount < 3) fail("face " + std::to_string(f.Id) + " has fewer than 3 corners");
+    if (f.GroupIndex < 0 || f.GroupIndex >= Groups.Count() || f.MaterialIndex < 0 ||
+        f.MaterialIndex >= Materials.Count() || f.SmoothIndex < 0 ||
+        f.SmoothIndex >= Smooths.Count())
+      fail("face " + std::to_string(f.Id) +
+           " refers to a missing group, material or smoothing group");
+  }
+
+  // 1. Groups: owner, vertices, face lists.
+  for (std::int32_t gi = 0; gi < Groups.Count(); ++gi) {
+    TGroup& g = *Groups[gi];
+    g.Owner = this;
+    try {
+      g.ResolveVertices(Vertices);
+    } catch (const EObjectStream& e) {
+      fail(e.what());
+    }
+  }
+  for (std::int32_t fi = 0; fi < Faces.Count(); ++fi)
+    Groups[Faces[fi].GroupIndex]->Faces.push_back(fi);
+  Report(8);
+  // 2. Materials and smoothing groups.
+  Materials.ForEach([&](TMaterial& m) { m.Owner = this; });
+  Report(9);
+  Smooths.ForEach([&](TSmooth& m) { m.Owner = this; });
+  Report(10);
+  // 3. Corners: each must point at its group's entry for its own vertex.
+  for (const TObjFace& f : Faces) {
+    const TGroup& g = *Groups[f.GroupIndex];
+    for (std::int32_t k = 0; k < f.CornerCount; ++k) {
+      const TFaceVert& c = corners[f.FirstCorner + static_cast<std::size_t>(k)];
+      if (c.VertexIndex < 0 || c.VertexIndex >= Vertices.Count())
+        fail("face " + std::to_string(f.Id) + " refers to vertex " + std::to_string(c.VertexIndex));
+      if (c.GroupVertexIndex < 0 || c.GroupVertexIndex >= g.Vertices.Count() ||
+          g.Vertices[c.GroupVertexIndex].VertexIndex != c.VertexIndex)
+        fail("face " + std::to_string(f.Id) + " has a corner outside its group's vertex list");
+      if (c.NormalIndex >= Normals.Count())
+        fail("face " + std::to_string(f.Id) + " refers to normal " + std::to_string(c.NormalIndex));
+      if (c.TexVertIndex >= TexVerts.Count())
+        fail("face " + std::to_string(f.Id) + " refers to texture coordinate " +
+             std::to_string(c.TexVertIndex));
+    }
+  }
+}
+
+}  // namespace tarvel

@@ -1,0 +1,539 @@
+#include "mesh/ObjReader.h"
+
+#include "mesh/NumberText.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+namespace tarvel {
+
+EObjRead::EObjRead(std::string file, long line, std::string reason)
+    : std::runtime_error(file + (line > 0 ? ", line " + std::to_string(line) : std::string()) +
+                         ": " + reason),
+      file_(std::move(file)),
+      line_(line),
+      reason_(std::move(reason)) {}
+
+namespace {
+
+constexpr std::array<std::array<int, 3>, 33> kColourTable = {{
+    {0, 204, 255},   {0, 255, 255},   {255, 153, 255}, {153, 153, 255}, {0, 153, 255},
+    {204, 102, 255}, {153, 255, 204}, {0, 255, 204},   {200, 200, 200}, {0, 200, 200},
+    {51, 255, 153},  {51, 204, 153},  {255, 153, 153}, {204, 153, 153}, {153, 153, 153},
+    {51, 153, 153},  {0, 255, 102},   {204, 204, 102}, {51, 204, 102},  {204, 153, 102},
+    {153, 153, 102}, {51, 153, 102},  {204, 102, 102}, {102, 102, 102}, {204, 51, 102},
+    {255, 204, 51},  {204, 204, 51},  {153, 204, 51},  {51, 204, 51},   {255, 153, 51},
+    {102, 153, 51},  {204, 102, 51},  {102, 102, 51},
+}};
+
+// Blanks and control characters are trimmed from both ends of a line and of fields.
+inline bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+struct TText {
+  const char* p;
+  const char* e;
+  bool Empty() const { return p == e; }
+  std::size_t Size() const { return static_cast<std::size_t>(e - p); }
+  std::string_view View() const { return {p, Size()}; }
+  bool StartsWith(std::string_view prefix) const {
+    return Size() >= prefix.size() && std::memcmp(p, prefix.data(), prefix.size()) == 0;
+  }
+};
+
+inline TText Trim(TText t) {
+  while (t.p < t.e && IsTrimmed(*t.p)) ++t.p;
+  while (t.e > t.p && IsTrimmed(t.e[-1])) --t.e;
+  return t;
+}
+
+// The fields after the keyword: from the first blank on, trimmed.
+inline TText AfterKeyword(TText line) {
+  const char* blank = static_cast<const char*>(std::memchr(line.p, ' ', line.Size()));
+  return Trim(TText{blank ? blank + 1 : line.e, line.e});
+}
+
+struct TCornerText {
+  std::int32_t Vertex = 0;
+  std::int32_t Tex = 0;  // 0: none
+  std::int32_t Normal = 0;
+};
+
+class TObjParser {
+ public:
+  TObjParser(TObjData& mesh, std::string fileName) : mesh_(mesh), fileName_(std::move(fileName)) {}
+
+  void Line(TText raw, long number);
+  void Finish();
+
+ private:
+  [[noreturn]] void Fail(const std::string& reason) const {
+    throw EObjRead(fileName_, line_, reason);
+  }
+  double Number(const char*& p, const char* e, const char* what) const;
+  void Point(TText fields, TBaseVertex& p, bool optionalThird, const char* what);
+  void Vertex(TText line);
+  void TexVert(TText line);
+  void Normal(TText line);
+  void Face(TText line);
+  TCornerText Corner(const char*& p, const char* e) const;
+  template <class T>
+  std::int32_t Select(TTypedCollection<T>& list, TText line, std::int32_t& counter, bool hasId);
+
+  void BuildGroupVertexLists();
+  void ComputeNormals();
+  void AssignColours();
+
+  TObjData& mesh_;
+  std::string fileName_;
+  long line_ = 0;
+  std::int32_t normalsRead_ = 0;
+  std::int32_t groupCounter_ = 0;
+  std::int32_t materialCounter_ = 0;
+  std::int32_t smoothCounter_ = 0;
+  std::int32_t currentGroup_ = 0;
+  std::int32_t currentMaterial_ = 0;
+  std::int32_t currentSmooth_ = 0;
+  // The group-material pair whose entry the last face made sure of.
+  std::int32_t entryGroup_ = -1;
+  std::int32_t entryMaterial_ = -1;
+};
+
+// The text of the field that starts at p: up to the next blank.
+inline std::string FieldText(const char* p, const char* e) {
+  const char* blank =
+      static_cast<const char*>(std::memchr(p, ' ', static_cast<std::size_t>(e - p)));
+  return std::string(p, blank ? blank : e);
+}
+
+// Skips the blank that ends a field and the blanks and control characters after it.
+inline const char* NextField(const char* p, const char* e) {
+  while (p < e && IsTrimmed(*p)) ++p;
+  return p;
+}
+
+// A field must be exactly one number: it ends at a blank or at the end of the line.
+double TObjParser::Number(const char*& p, const char* e, const char* what) const {
+  double v = 0;
+  const char* end = ParseDouble(p, e, v);
+  if (!end || (end < e && *end != ' ') || !std::isfinite(v))
+    Fail(std::string(what) + ": \"" + FieldText(p, e) + "\" is not a number");
+  p = end;
+  return v;
+}
+
+// Three fields separated by blanks; a fourth and later ones are ignored. Texture lines may stop
+// after two, and then w is 0.
+void TObjParser::Point(TText fields, TBaseVertex& pt, bool optionalThird, const char* what) {
+  const char* p = fields.p;
+  const char* e = fields.e;
+  auto need = [&] {
+    if (p == e)
+      Fail(std::string(what) + " needs " + (optionalThird ? "two or three" : "three") + " numbers");
+  };
+  need();
+  pt.X = Number(p, e, what);
+  p = NextField(p, e);
+  need();
+  pt.Y = Number(p, e, what);
+  p = NextField(p, e);
+  if (p == e && optionalThird) {
+    pt.Z = 0;
+    return;
+  }
+  need();
+  pt.Z = Number(p, e, what);
+}
+
+void TObjParser::Vertex(TText line) {
+  TBaseVertex p;
+  Point(AfterKeyword(line), p, false, "vertex");
+  TObjVertex& v = mesh_.Vertices.Items().emplace_back();
+  v.Index = v.Id = mesh_.Vertices.Count() - 1;
+  v.SetX(p.X);
+  v.Y = p.Y;
+  v.Z = p.Z;
+}
+
+void TObjParser::TexVert(TText line) {
+  TBaseVertex p;
+  Point(AfterKeyword(line), p, true, "texture coordinate");
+  p.Index = mesh_.TexVerts.Count();
+  mesh_.TexVerts.Add(p);
+}
+
+void TObjParser::Normal(TText line) {
+  // Normals read from the file are replaced by computed ones; only their count matters for
+  // checking the face lines that refer to them.
+  TBaseVertex p;
+  Point(AfterKeyword(line), p, false, "normal");
+  ++normalsRead_;
+}
+
+// One corner token v, v/t, v//n or v/t/n at p; leaves p at the end of the token.
+TCornerText TObjParser::Corner(const char*& p, const char* e) const {
+  TCornerText c;
+  const char* start = p;
+  auto bad = [&](const char* what) {
+    Fail(std::string("face corner \"") + FieldText(start, e) + "\": " + what);
+  };
+  const char* q = ParseInt32(p, e, c.Vertex);
+  if (!q) bad("the vertex number is not a whole number");
+  if (q < e && *q == '/') {
+    ++q;
+    if (q < e && *q != '/' && *q != ' ') {
+      q = ParseInt32(q, e, c.Tex);
+      if (!q) bad("the texture number is not a whole number");
+    }
+    if (q < e && *q == '/') {
+      ++q;
+      if (q < e && *q != ' ') {
+        q = ParseInt32(q, e, c.Normal);
+        if (!q) bad("the normal number is not a whole number");
+      }
+    }
+  }
+  if (q < e && *q != ' ') bad("unexpected text");
+  p = q;
+  return c;
+}
+
+void TObjParser::Face(TText line) {
+  const TText fields = AfterKeyword(line);
+  const std::int32_t vertexCount = mesh_.Vertices.Count();
+  const std::int32_t texCount = mesh_.TexVerts.Count();
+  auto& corners = mesh_.Faces.AllCorners();
+  const std::size_t first = corners.size();
+  const char* p = fields.p;
+  const char* e = fields.e;
+  while (p < e) {
+    const TCornerText c = Corner(p, e);
+    p = NextField(p, e);
+    if (c.Vertex < 1 || c.Vertex > vertexCount)
+      Fail("face refers to vertex " + std::to_string(c.Vertex) + ", but " +
+           std::to_string(vertexCount) + " vertices were read before it" +
+           (c.Vertex < 0 ? " (relative numbers are not supported)" : ""));
+    if (c.Tex < 0 || c.Tex > texCount)
+      Fail("face refers to texture coordinate " + std::to_string(c.Tex) + ", but " +
+           std::to_string(texCount) + " were read before it");
+    if (c.Normal < 0 || c.Normal > normalsRead_)
+      Fail("face refers to normal " + std::to_string(c.Normal) + ", but " +
+           std::to_string(normalsRead_) + " were read before it");
+    corners.push_back({c.Vertex - 1, -1, c.Tex - 1, c.Normal - 1});
+  }
+  const std::size_t count = corners.size() - first;
+  if (count < 3) Fail("a face needs at least three corners, this one has " + std::to_string(count));
+
+  TObjFace face;
+  face.Id = mesh_.Faces.Count();
+  face.GroupIndex = currentGroup_;
+  face.MaterialIndex = currentMaterial_;
+  face.SmoothIndex = currentSmooth_;
+  TGroup& group = *mesh_.Groups[currentGroup_];
+  if (entryGroup_ != currentGroup_ || entryMaterial_ != currentMaterial_) {
+    group.AddEntryForMaterial(currentMaterial_);
+    entryGroup_ = currentGroup_;
+    entryMaterial_ = currentMaterial_;
+  }
+  group.Faces.push_back(face.Id);
+  mesh_.Faces.AddWithCorners(face, first, static_cast<std::int32_t>(count));
+}
+
+template <class T>
+std::int32_t TObjParser::Select(TTypedCollection<T>& list, TText line, std::int32_t& counter,
+                                bool hasId) {
+  const std::string_view name = AfterKeyword(line).View();
+  for (std::int32_t i = 0; i < list.Count(); ++i)
+    if (SameText(list[i]->Name, name)) return i;
+  auto item = std::make_unique<T>(&mesh_);
+  item->SetName(name);
+  if constexpr (requires { item->Id; }) {
+    if (hasId) item->Id = counter;
+  }
+  ++counter;
+  return list.Insert(std::move(item));
+}
+
+void TObjParser::Line(TText raw, long number) {
+  line_ = number;
+  const TText line = Trim(raw);
+  if (line.Empty() || *line.p == '#') return;
+  if (line.StartsWith("v ")) {
+    Vertex(line);
+  } else if (line.StartsWith("vt ")) {
+    TexVert(line);
+  } else if (line.StartsWith("vn ")) {
+    Normal(line);
+  } else if (line.StartsWith("f ") || line.StartsWith("fo")) {
+    Face(line);
+  } else if (line.StartsWith("g ")) {
+    currentGroup_ = Select(mesh_.Groups, line, groupCounter_, true);
+  } else if (line.StartsWith("usemtl ")) {
+    currentMaterial_ = Select(mesh_.Materials, line, materialCounter_, true);
+  } else if (line.StartsWith("s ")) {
+    currentSmooth_ = Select(mesh_.Smooths, line, smoothCounter_, false);
+  }
+}
+
+// Each group's vertex list holds the distinct vertices of its faces in ascending order, each
+// with a copy of its position as the shaped position; every corner then points at its entry.
+void TObjParser::BuildGroupVertexLists() {
+  const std::size_t vertexCount = static_cast<std::size_t>(mesh_.Vertices.Count());
+  std::vector<std::int32_t> stamp(vertexCount, -1);
+  std::vector<std::int32_t> position(vertexCount);
+  std::vector<std::int32_t> used;
+  auto& corners = mesh_.Faces.AllCorners();
+  for (std::int32_t gi = 0; gi < mesh_.Groups.Count(); ++gi) {
+    TGroup& g = *mesh_.Groups[gi];
+    used.clear();
+    std::int32_t lo = INT32_MAX, hi = -1;
+    for (std::int32_t fi : g.Faces) {
+      const TObjFace& f = mesh_.Faces[fi];
+      for (std::int32_t k = 0; k < f.CornerCount; ++k) {
+        const std::int32_t v = corners[f.FirstCorner + static_cast<std::size_t>(k)].VertexIndex;
+        if (stamp[static_cast<std::size_t>(v)] == gi) continue;
+        stamp[static_cast<std::size_t>(v)] = gi;
+        used.push_back(v);
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+      }
+    }
+    if (!used.empty() && static_cast<std::size_t>(hi - lo) < 4 * used.size()) {
+      // Body parts usually use a compact range of vertices: collect them in order.
+      used.clear();
+      for (std::int32_t v = lo; v <= hi; ++v)
+        if (stamp[static_cast<std::size_t>(v)] == gi) used.push_back(v);
+    } else {
+      std::sort(used.begin(), used.end());
+    }
+    auto& entries = g.Vertices.List.Items();
+    entries.resize(used.size());
+    for (std::size_t k = 0; k < used.size(); ++k) {
+      const TObjVertex& v = mesh_.Vertices[used[k]];
+      TGroupVertex& e = entries[k];
+      e.Shaped.X = v.X;
+      e.Shaped.Y = v.Y;
+      e.Shaped.Z = v.Z;
+      e.VertexIndex = used[k];
+      position[static_cast<std::size_t>(used[k])] = static_cast<std::int32_t>(k);
+    }
+    for (std::int32_t fi : g.Faces) {
+      const TObjFace& f = mesh_.Faces[fi];
+      for (std::int32_t k = 0; k < f.CornerCount; ++k) {
+        TFaceVert& c = corners[f.FirstCorner + static_cast<std::size_t>(k)];
+        c.GroupVertexIndex = position[static_cast<std::size_t>(c.VertexIndex)];
+      }
+    }
+  }
+}
+
+struct TVec3f {
+  float X = 0, Y = 0, Z = 0;
+};
+
+inline TVec3f Sub(TVec3f a, TVec3f b) { return {a.X - b.X, a.Y - b.Y, a.Z - b.Z}; }
+inline TVec3f Cross(TVec3f a, TVec3f b) {
+  return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X};
+}
+// A vector without length has no direction: it stays (0, 0, 0).
+inline TVec3f Normalised(TVec3f v) {
+  const float len = std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z);
+  if (!(len > 0) || !std::isfinite(len)) return {};
+  return {v.X / len, v.Y / len, v.Z / len};
+}
+inline TVec3f TriangleNormal(TVec3f a, TVec3f b, TVec3f c) {
+  return Normalised(Cross(Sub(b, a), Sub(c, a)));
+}
+
+// Face normals are the normalised sums of the unit normals of their fan triangles; each vertex
+// then gets the normalised sum of the normals of the faces that use it. Normals read from the
+// file do not survive.
+void TObjParser::ComputeNormals() {
+  const std::int32_t vertexCount = mesh_.Vertices.Count();
+  struct TSlot {
+    TVec3f Sum;
+    bool Reached = false;
+  };
+  std::vector<TSlot> slots(static_cast<std::size_t>(vertexCount));
+  auto at = [&](const TFaceVert& c) {
+    const TObjVertex& v = mesh_.Vertices[c.VertexIndex];
+    return TVec3f{static_cast<float>(v.X), static_cast<float>(v.Y), static_cast<float>(v.Z)};
+  };
+  for (const TObjFace& f : mesh_.Faces) {
+    const auto corners = mesh_.Faces.Corners(f);
+    const TVec3f p0 = at(corners[0]);
+    TVec3f n = TriangleNormal(p0, at(corners[1]), at(corners[2]));
+    for (std::size_t i = 3; i < corners.size(); ++i) {
+      const TVec3f t = TriangleNormal(at(corners[i - 1]), at(corners[i]), p0);
+      n = {n.X + t.X, n.Y + t.Y, n.Z + t.Z};
+    }
+    n = Normalised(n);
+    for (const TFaceVert& c : corners) {
+      TSlot& s = slots[static_cast<std::size_t>(c.VertexIndex)];
+      if (!s.Reached) {
+        s.Sum = n;
+        s.Reached = true;
+      } else {
+        s.Sum = {s.Sum.X + n.X, s.Sum.Y + n.Y, s.Sum.Z + n.Z};
+      }
+    }
+  }
+  auto& normals = mesh_.Normals.Items();
+  normals.resize(static_cast<std::size_t>(vertexCount));
+  for (std::int32_t i = 0; i < vertexCount; ++i) {
+    const TVec3f n = Normalised(slots[static_cast<std::size_t>(i)].Sum);
+    TBaseVertex& out = normals[static_cast<std::size_t>(i)];
+    out.X = n.X;
+    out.Y = n.Y;
+    out.Z = n.Z;
+    out.Index = i;
+  }
+  for (TFaceVert& c : mesh_.Faces.AllCorners()) c.NormalIndex = c.VertexIndex;
+}
+
+void TObjParser::AssignColours() {
+  std::size_t ordinal = 0;
+  mesh_.Groups.ForEach([&](TGroup& g) { g.SetColor(TableColour(ordinal++)); });
+  mesh_.Materials.ForEach([&](TMaterial& m) { m.SetColor(TableColour(ordinal++)); });
+}
+
+void TObjParser::Finish() {
+  line_ = 0;
+  BuildGroupVertexLists();
+  ComputeNormals();
+  AssignColours();
+  mesh_.Groups.ForEach([](TGroup& g) { g.Refresh(); });
+}
+
+class TFileReader {
+ public:
+  explicit TFileReader(const std::string& name) : fd_(::open(name.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  ~TFileReader() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TFileReader(const TFileReader&) = delete;
+  TFileReader& operator=(const TFileReader&) = delete;
+  bool Open() const { return fd_ >= 0; }
+  std::int64_t Size() const {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 ? st.st_size : 0;
+  }
+  // Bytes read, 0 at the end, -1 on error (errno set).
+  long Read(char* dst, std::size_t count) {
+    for (;;) {
+      const ssize_t got = ::read(fd_, dst, count);
+      if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::int32_t TableColour(std::size_t ordinal) {
+  const auto& c = kColourTable[ordinal % kColourTable.size()];
+  return RGBValue(c[0], c[1], c[2]);
+}
+
+std::string MeshNameOfFile(const std::string& fileName) {
+  const std::filesystem::path path(fileName);
+  std::string name = path.filename().string();
+  const std::string ext = path.extension().string();
+  if (!ext.empty()) name = name.substr(0, name.find(ext));
+  return name;
+}
+
+void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOptions& options) {
+  // The three "default" entries come first, so faces before any group, material or smoothing
+  // line belong to them; they keep the id -1.
+  {
+    auto group = std::make_unique<TGroup>(&mesh);
+    group->SetName("default");
+    mesh.Groups.Insert(std::move(group));
+    auto material = std::make_unique<TMaterial>(&mesh);
+    material->SetName("default");
+    mesh.Materials.Insert(std::move(material));
+    auto smooth = std::make_unique<TSmooth>(&mesh);
+    smooth->SetName("default");
+    mesh.Smooths.Insert(std::move(smooth));
+  }
+  std::error_code ec;
+  if (!std::filesystem::exists(fileName, ec)) return;
+
+  TFileReader file(fileName);
+  if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
+  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
+  mesh.Name = MeshNameOfFile(fileName);
+  mesh.FileName = fileName;
+
+  const std::int64_t size = file.Size();
+  IProgress* progress = options.Progress;
+  if (progress) {
+    progress->SetRange(0, static_cast<int>(size / 1024 + 1));
+    progress->SetPosition(0);
+  }
+
+  TObjParser parser(mesh, fileName);
+  std::vector<char> buf(std::max<std::size_t>(options.ChunkSize, 16));
+  std::size_t filled = 0;  // bytes in buf
+  std::int64_t consumed = 0;
+  long lineNumber = 0;
+  bool eof = false;
+  // Lines end at LF, and a CR before it goes with the trimming. A file whose first line ends
+  // with a CR alone (old Macintosh files) has CR line ends throughout.
+  char eol = '\n';
+  bool eolKnown = false;
+  auto lines = [&](const char* p, const char* e) {
+    while (p < e) {
+      const char* end =
+          static_cast<const char*>(std::memchr(p, eol, static_cast<std::size_t>(e - p)));
+      parser.Line(TText{p, end ? end : e}, ++lineNumber);
+      p = end ? end + 1 : e;
+    }
+  };
+  while (!eof) {
+    if (filled == buf.size()) buf.resize(buf.size() * 2);  // a line longer than the buffer
+    const long got = file.Read(buf.data() + filled, buf.size() - filled);
+    if (got < 0) throw EObjRead(fileName, lineNumber, std::strerror(errno));
+    eof = got == 0;
+    filled += static_cast<std::size_t>(got);
+    const char* begin = buf.data();
+    if (!eolKnown) {
+      const char* brk =
+          std::find_if(begin, begin + filled, [](char c) { return c == '\n' || c == '\r'; });
+      if (brk + 1 < begin + filled || (eof && brk < begin + filled)) {
+        eolKnown = true;
+        if (*brk == '\r' && (brk + 1 == begin + filled || brk[1] != '\n')) eol = '\r';
+      } else if (!eof) {
+        continue;
+      }
+    }
+    const char* stop = begin + filled;
+    if (!eof) {
+      // Only whole lines now; the tail waits for the next chunk.
+      const char* last = static_cast<const char*>(memrchr(begin, eol, filled));
+      if (!last) continue;
+      stop = last + 1;
+    }
+    lines(begin, stop);
+    const std::size_t used = static_cast<std::size_t>(stop - begin);
+    std::memmove(buf.data(), stop, filled - used);
+    filled -= used;
+    consumed += static_cast<std::int64_t>(used);
+    if (progress) progress->SetPosition(static_cast<int>(consumed / 1024));
+  }
+  parser.Finish();
+  if (progress) progress->SetPosition(0);
+}
+
+}  // namespace tarvel
