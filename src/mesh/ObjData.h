@@ -403,6 +403,11 @@ class TGroup : public TBaseGroup {
   // The mesh vertex of an entry, or none.
   TObjVertex* VertexOf(const TGroupVertex& entry) const;
 
+  // Shaped positions: every entry's vertex with every morph target dialled in.
+  void ApplyMorphTargets();
+  // Every dial to 0, then the shaped positions again.
+  void ResetMorphDials();
+
   std::int32_t Reserved = 0;
   std::int32_t Id = -1;
   TTypedCollection<TMorphTarget> MorphTargets{4};
@@ -509,6 +514,7 @@ class TObjData : public TStreamableObject {
   void EndTracking();
   std::unique_ptr<TVertCopy> BackupSelection();
   void LinkShapedPositions();
+  void ResetMorphDials();
   TPoint3f GroupsCentre();
   // The centre of the box of the vertices that take part; `found` tells whether there were any.
   TPoint3f SelectionCentre(bool& found) const;

@@ -11,8 +11,6 @@
 
 namespace tarvel {
 
-void RegisterMeshStreamClasses(TStreamRegistry& registry);  // ObjDataStream.cpp
-
 namespace {
 
 constexpr std::size_t kFileBufferSize = 1 << 20;
@@ -64,15 +62,6 @@ int TStreamRegistry::IdOfClass(const std::type_info& type) const {
   for (const Entry& e : entries_)
     if (*e.Class->Type == type) return e.Id;
   return -1;
-}
-
-TStreamRegistry& StreamRegistry() {
-  static TStreamRegistry registry = [] {
-    TStreamRegistry r;
-    RegisterMeshStreamClasses(r);
-    return r;
-  }();
-  return registry;
 }
 
 TStreamProgressScope::TStreamProgressScope(IProgress* sink) : previous_(gStreamProgress) {
@@ -146,7 +135,7 @@ std::int64_t TObjectStream::Size() const {
     case TMode::FileRead:
       return fileSize_;
     case TMode::FileWrite:
-      return bufStart_ + static_cast<std::int64_t>(end_);
+      return std::max(fileSize_, bufStart_ + static_cast<std::int64_t>(end_));
   }
   return 0;
 }
@@ -216,6 +205,8 @@ void TObjectStream::FlushWrite() {
     }
     done += static_cast<std::size_t>(put);
   }
+  // A seek back must not forget how far the file already reaches.
+  fileSize_ = std::max(fileSize_, bufStart_ + static_cast<std::int64_t>(end_));
   bufStart_ += static_cast<std::int64_t>(end_);
   pos_ = end_ = 0;
 }

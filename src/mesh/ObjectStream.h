@@ -298,7 +298,7 @@ class TObjectStream {
   std::size_t pos_ = 0;        // read or write position in buf_
   std::size_t end_ = 0;        // valid bytes in buf_
   std::int64_t bufStart_ = 0;  // file offset of buf_[0]
-  std::int64_t fileSize_ = 0;  // FileRead: size of the file
+  std::int64_t fileSize_ = 0;  // FileRead: size of the file; FileWrite: bytes flushed so far
   int fd_ = -1;
   std::string fileName_;
   int depth_ = 0;

@@ -1,0 +1,101 @@
+// The edit state: the loaded meshes with the display options that apply to all of them, and
+// the operations through which stack commands read and change them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mesh/Collection.h"
+#include "mesh/ObjData.h"
+#include "mesh/ObjReader.h"
+#include "stack/StatusInfo.h"
+
+namespace tarvel {
+
+// Where an object sits in the edit state; -1 for what was not found.
+struct TMeshPos {
+  std::int32_t Mesh = -1;
+  std::int32_t Index = -1;
+  bool operator==(const TMeshPos&) const = default;
+};
+struct TEntryPos {
+  std::int32_t Mesh = -1;
+  std::int32_t Group = -1;
+  std::int32_t Entry = -1;
+  bool operator==(const TEntryPos&) const = default;
+};
+
+class TMultiObjData : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TMultiObjData";
+  static constexpr std::uint16_t kStreamId = 1008;
+
+  TMultiObjData() = default;
+  explicit TMultiObjData(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  // Options, given to every mesh as well.
+  void SetTrackingMode(std::uint8_t mode);
+  void SetColourMode(std::uint8_t mode);
+  void SetDisplayMode(std::uint8_t mode);
+  void SetSide(std::uint8_t side);
+
+  // Reads a Poser OBJ file into a new mesh and appends it; returns it, or none when the file
+  // does not exist. A file that cannot be read raises EObjRead and leaves the edit state as it
+  // was.
+  TObjData* AddObjFile(const std::string& fileName, const TObjReadOptions& options = {});
+
+  std::int32_t MeshCount() const { return Meshes.Count(); }
+  TObjData* Mesh(std::int32_t i) const {
+    return i >= 0 && i < Meshes.Count() ? Meshes[i] : nullptr;
+  }
+  std::int32_t GroupCount() const;
+  std::int32_t VertexCount() const;
+
+  void BeginTracking(const TGroup* except);
+  void EndTracking();
+  TPoint3f SceneCentre() const;
+  TPoint3f SelectionCentre() const;
+
+  TMeshPos GroupIndexOf(const TGroup* group) const;
+  TMeshPos MaterialIndexOf(const TMaterial* material) const;
+  TEntryPos GroupMatIndexOf(const TGroupMatInfo* entry) const;
+  TGroup* GroupAt(std::int32_t mesh, std::int32_t index) const;
+  TMaterial* MaterialAt(std::int32_t mesh, std::int32_t index) const;
+  TGroupMatInfo* GroupMatAt(std::int32_t mesh, std::int32_t group, std::int32_t entry) const;
+  TMeshPos VertexIndexOf(const TObjVertex* vertex) const;
+  TObjVertex* VertexAt(std::int32_t mesh, std::int32_t index) const;
+  TObjData* MeshById(std::int32_t id) const;
+  TObjData* MeshByName(std::string_view name) const;
+  // The mesh that owns this group, or none.
+  TObjData* MeshOf(const TGroup* group) const;
+  std::int32_t NewMeshId() const;
+
+  void SelectAllFaces(bool selected);
+  void InvertFaceSelection();
+  void UpdateVertexFlags();
+  void LinkShapedPositions();
+  std::vector<std::unique_ptr<TVertCopy>> BackupSelection();
+  void ResetMorphDials();
+  std::unique_ptr<TTypedCollection<TInfoObjData>> SaveViewState() const;
+  void RestoreViewState(const TTypedCollection<TInfoObjData>& snapshot);
+
+  std::int32_t Reserved = 0;
+  std::string Name;
+  TTypedCollection<TObjData> Meshes{10};
+  std::uint8_t TrackingMode = 0;
+  std::uint8_t ColourMode = 1;
+  std::uint8_t DisplayMode = 1;
+  std::uint8_t Side = 0;
+};
+
+// A copy of an edit state made by storing it into a memory stream and reading it back. The
+// stream's buffer is reused when one is given.
+std::unique_ptr<TMultiObjData> CopyEditState(const TMultiObjData& state,
+                                             TObjectStream* reuse = nullptr);
+
+}  // namespace tarvel

@@ -1,0 +1,368 @@
+#include "stack/SelectCommands.h"
+
+#include "stack/StackMng.h"
+
+namespace tarvel {
+
+namespace {
+
+TMultiObjData* LiveOf(const TStackMng* manager) { return manager ? manager->Live : nullptr; }
+
+constexpr std::string_view kMissing = "???";
+constexpr std::string_view kRed = "<c:Red>";
+
+// Vertex selection follows the faces, and the display shows it at once.
+void RefreshVertexFlags(TObjData* mesh) {
+  if (mesh) mesh->UpdateVertexFlags();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Group
+
+TSCSelectGroup::TSCSelectGroup(TStackMng* manager) : TSCSelect(manager) {}
+
+TSCSelectGroup::TSCSelectGroup(TObjectStream& s) : TSCSelect(s) {
+  MeshIndex = s.ReadInt32();
+  GroupIndex = s.ReadInt32();
+  MeshId = s.ReadInt32();
+  GroupId = s.ReadInt32();
+  CaptionFormat = s.ReadString();
+  GroupName = s.ReadString();
+  MeshName = s.ReadString();
+}
+
+void TSCSelectGroup::Store(TObjectStream& s) const {
+  TSCSelect::Store(s);
+  s.WriteInt32(MeshIndex);
+  s.WriteInt32(GroupIndex);
+  s.WriteInt32(MeshId);
+  s.WriteInt32(GroupId);
+  s.WriteString(CaptionFormat);
+  s.WriteString(GroupName);
+  s.WriteString(MeshName);
+}
+
+void TSCSelectGroup::SetObject(const TSceneObject& object) {
+  TGroup* const* group = std::get_if<TGroup*>(&object);
+  TMultiObjData* live = LiveOf(Manager);
+  if (!group || !*group || !live) return;
+  const TMeshPos pos = live->GroupIndexOf(*group);
+  const TObjData* mesh = live->Mesh(pos.Mesh);
+  GroupName = (*group)->Name;
+  MeshName = mesh ? mesh->Name : std::string();
+  MeshIndex = pos.Mesh;
+  GroupIndex = pos.Index;
+  GroupId = (*group)->Id;
+  MeshId = mesh ? mesh->Id : -1;
+  UpdateCaption();
+  Execute();
+}
+
+TGroup* TSCSelectGroup::FindGroup() {
+  TMultiObjData* live = LiveOf(Manager);
+  if (!live) return nullptr;
+  if (TGroup* g = live->GroupAt(MeshIndex, GroupIndex);
+      g && g->Id == GroupId && live->Mesh(MeshIndex)->Id == MeshId)
+    return g;
+  if (TObjData* mesh = live->MeshById(MeshId))
+    if (TGroup* g = mesh->GroupById(GroupId)) {
+      GroupName = g->Name;
+      MeshName = mesh->Name;
+      return g;
+    }
+  return nullptr;
+}
+
+void TSCSelectGroup::Execute() {
+  Failed = false;
+  if (TGroup* g = FindGroup()) {
+    Apply(*g);
+    RefreshVertexFlags(g->Owner);
+  } else {
+    Failed = true;
+    UpdateCaption();
+  }
+}
+
+void TSCSelectGroup::UpdateCaption() {
+  if (TGroup* g = FindGroup())
+    Caption = FormatCaption(CaptionFormat, {g->Name});
+  else
+    Caption = std::string(kRed) + FormatCaption(CaptionFormat, {kMissing});
+  if (Manager) Manager->UpdateCommandLine(*this);
+}
+
+void TSCSelectGroup::Relink() {
+  TMultiObjData* live = LiveOf(Manager);
+  if (!live) return;
+  TObjData* mesh = live->MeshByName(MeshName);
+  TGroup* group = mesh ? mesh->GroupByName(GroupName) : nullptr;
+  if (group) {
+    MeshIndex = live->Meshes.IndexOf(mesh);
+    GroupIndex = mesh->Groups.IndexOf(group);
+    MeshId = mesh->Id;
+    GroupId = group->Id;
+  } else {
+    MeshIndex = GroupIndex = MeshId = GroupId = -1;
+  }
+}
+
+TSCDeselectGroup::TSCDeselectGroup(TStackMng* manager) : TSCSelectGroup(manager) {
+  CaptionFormat = "Deselect group <b>%0:s</b>";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Material
+
+TSCSelectMaterial::TSCSelectMaterial(TStackMng* manager) : TSCSelect(manager) {}
+
+TSCSelectMaterial::TSCSelectMaterial(TObjectStream& s) : TSCSelect(s) {
+  MeshIndex = s.ReadInt32();
+  MaterialIndex = s.ReadInt32();
+  MeshId = s.ReadInt32();
+  MaterialId = s.ReadInt32();
+  CaptionFormat = s.ReadString();
+  MaterialName = s.ReadString();
+  MeshName = s.ReadString();
+}
+
+void TSCSelectMaterial::Store(TObjectStream& s) const {
+  TSCSelect::Store(s);
+  s.WriteInt32(MeshIndex);
+  s.WriteInt32(MaterialIndex);
+  s.WriteInt32(MeshId);
+  s.WriteInt32(MaterialId);
+  s.WriteString(CaptionFormat);
+  s.WriteString(MaterialName);
+  s.WriteString(MeshName);
+}
+
+void TSCSelectMaterial::SetObject(const TSceneObject& object) {
+  TMaterial* const* material = std::get_if<TMaterial*>(&object);
+  TMultiObjData* live = LiveOf(Manager);
+  if (!material || !*material || !live) return;
+  const TMeshPos pos = live->MaterialIndexOf(*material);
+  const TObjData* mesh = live->Mesh(pos.Mesh);
+  MaterialName = (*material)->Name;
+  MeshName = mesh ? mesh->Name : std::string();
+  MeshIndex = pos.Mesh;
+  MaterialIndex = pos.Index;
+  MaterialId = (*material)->Id;
+  MeshId = mesh ? mesh->Id : -1;
+  UpdateCaption();
+  Execute();
+}
+
+TMaterial* TSCSelectMaterial::FindMaterial() {
+  TMultiObjData* live = LiveOf(Manager);
+  if (!live) return nullptr;
+  if (TMaterial* m = live->MaterialAt(MeshIndex, MaterialIndex);
+      m && m->Id == MaterialId && live->Mesh(MeshIndex)->Id == MeshId)
+    return m;
+  if (TObjData* mesh = live->MeshById(MeshId))
+    if (TMaterial* m = mesh->MaterialById(MaterialId)) {
+      MaterialName = m->Name;
+      MeshName = mesh->Name;
+      return m;
+    }
+  return nullptr;
+}
+
+void TSCSelectMaterial::Execute() {
+  Failed = false;
+  if (TMaterial* m = FindMaterial()) {
+    m->SelectFaces(Selects());
+    RefreshVertexFlags(m->Owner);
+  } else {
+    Failed = true;
+    UpdateCaption();
+  }
+}
+
+void TSCSelectMaterial::UpdateCaption() {
+  if (TMaterial* m = FindMaterial())
+    Caption = FormatCaption(CaptionFormat, {m->Name});
+  else
+    Caption = std::string(kRed) + FormatCaption(CaptionFormat, {kMissing});
+  if (Manager) Manager->UpdateCommandLine(*this);
+}
+
+void TSCSelectMaterial::Relink() {
+  TMultiObjData* live = LiveOf(Manager);
+  if (!live) return;
+  TObjData* mesh = live->MeshByName(MeshName);
+  TMaterial* material = mesh ? mesh->MaterialByName(MaterialName) : nullptr;
+  if (material) {
+    MeshIndex = live->Meshes.IndexOf(mesh);
+    MaterialIndex = mesh->Materials.IndexOf(material);
+    MeshId = mesh->Id;
+    MaterialId = material->Id;
+  } else {
+    MeshIndex = MaterialIndex = MeshId = MaterialId = -1;
+  }
+}
+
+TSCDeselectMaterial::TSCDeselectMaterial(TStackMng* manager) : TSCSelectMaterial(manager) {
+  CaptionFormat = "Deselect material <b>%0:s</b>";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Group-material entry
+
+TSCSelectGroupMat::TSCSelectGroupMat(TStackMng* manager) : TSCSelect(manager) {}
+
+TSCSelectGroupMat::TSCSelectGroupMat(TObjectStream& s) : TSCSelect(s) {
+  MeshIndex = s.ReadInt32();
+  GroupIndex = s.ReadInt32();
+  EntryIndex = s.ReadInt32();
+  MeshId = s.ReadInt32();
+  GroupId = s.ReadInt32();
+  EntryId = s.ReadInt32();
+  CaptionFormat = s.ReadString();
+  EntryName = s.ReadString();
+  GroupName = s.ReadString();
+  MeshName = s.ReadString();
+}
+
+void TSCSelectGroupMat::Store(TObjectStream& s) const {
+  TSCSelect::Store(s);
+  s.WriteInt32(MeshIndex);
+  s.WriteInt32(GroupIndex);
+  s.WriteInt32(EntryIndex);
+  s.WriteInt32(MeshId);
+  s.WriteInt32(GroupId);
+  s.WriteInt32(EntryId);
+  s.WriteString(CaptionFormat);
+  s.WriteString(EntryName);
+  s.WriteString(GroupName);
+  s.WriteString(MeshName);
+}
+
+void TSCSelectGroupMat::SetObject(const TSceneObject& object) {
+  TGroupMatInfo* const* entry = std::get_if<TGroupMatInfo*>(&object);
+  TMultiObjData* live = LiveOf(Manager);
+  if (!entry || !*entry || !live) return;
+  const TEntryPos pos = live->GroupMatIndexOf(*entry);
+  const TObjData* mesh = live->Mesh(pos.Mesh);
+  const TGroup* group = (*entry)->Group;
+  MeshIndex = pos.Mesh;
+  GroupIndex = pos.Group;
+  EntryIndex = pos.Entry;
+  EntryId = (*entry)->Id;
+  GroupId = group ? group->Id : -1;
+  MeshId = mesh ? mesh->Id : -1;
+  EntryName = (*entry)->Name();
+  GroupName = group ? group->Name : std::string();
+  MeshName = mesh ? mesh->Name : std::string();
+  UpdateCaption();
+  Execute();
+}
+
+TGroupMatInfo* TSCSelectGroupMat::FindEntry() {
+  TMultiObjData* live = LiveOf(Manager);
+  if (!live) return nullptr;
+  if (TGroupMatInfo* e = live->GroupMatAt(MeshIndex, GroupIndex, EntryIndex);
+      e && e->Id == EntryId && e->Group && e->Group->Id == GroupId &&
+      live->Mesh(MeshIndex)->Id == MeshId)
+    return e;
+  if (TObjData* mesh = live->MeshById(MeshId))
+    if (TGroup* g = mesh->GroupById(GroupId))
+      if (TGroupMatInfo* e = g->EntryById(EntryId)) {
+        EntryName = e->Name();
+        GroupName = g->Name;
+        MeshName = mesh->Name;
+        return e;
+      }
+  return nullptr;
+}
+
+void TSCSelectGroupMat::Execute() {
+  Failed = false;
+  if (TGroupMatInfo* e = FindEntry()) {
+    e->Group->SelectFacesOfEntry(*e, Selects());
+    RefreshVertexFlags(e->Group->Owner);
+  } else {
+    Failed = true;
+    UpdateCaption();
+  }
+}
+
+void TSCSelectGroupMat::UpdateCaption() {
+  if (TGroupMatInfo* e = FindEntry())
+    Caption = FormatCaption(CaptionFormat, {e->Name(), e->Group->Name});
+  else
+    Caption = std::string(kRed) + FormatCaption(CaptionFormat, {kMissing, kMissing});
+  if (Manager) Manager->UpdateCommandLine(*this);
+}
+
+void TSCSelectGroupMat::Relink() {
+  TMultiObjData* live = LiveOf(Manager);
+  if (!live) return;
+  TObjData* mesh = live->MeshByName(MeshName);
+  TGroup* group = mesh ? mesh->GroupByName(GroupName) : nullptr;
+  TGroupMatInfo* entry = group ? group->EntryByName(EntryName) : nullptr;
+  if (entry) {
+    MeshIndex = live->Meshes.IndexOf(mesh);
+    GroupIndex = mesh->Groups.IndexOf(group);
+    EntryIndex = group->GroupMats.IndexOf(entry);
+    MeshId = mesh->Id;
+    GroupId = group->Id;
+    EntryId = entry->Id;
+  } else {
+    MeshIndex = GroupIndex = EntryIndex = MeshId = GroupId = EntryId = -1;
+  }
+}
+
+TSCDeselectGroupMat::TSCDeselectGroupMat(TStackMng* manager) : TSCSelectGroupMat(manager) {
+  CaptionFormat = "Deselect material <b>%0:s</b> of group <b>%1:s</b>";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Select all, clear, invert
+
+TSCWholeSelection::TSCWholeSelection(TStackMng* manager, std::string captionText)
+    : TSCSelect(manager), CaptionText(std::move(captionText)) {}
+
+TSCWholeSelection::TSCWholeSelection(TObjectStream& s) : TSCSelect(s) {
+  CaptionText = s.ReadString();
+}
+
+void TSCWholeSelection::Store(TObjectStream& s) const {
+  TSCSelect::Store(s);
+  s.WriteString(CaptionText);
+}
+
+void TSCWholeSelection::SetObject(const TSceneObject&) {
+  UpdateCaption();
+  Execute();
+}
+
+void TSCWholeSelection::UpdateCaption() {
+  Caption = CaptionText;
+  if (Manager) Manager->UpdateCommandLine(*this);
+}
+
+void TSCSelectAll::Execute() {
+  if (TMultiObjData* live = LiveOf(Manager)) {
+    live->SelectAllFaces(true);
+    live->UpdateVertexFlags();
+  }
+}
+
+void TSCClearSelection::Execute() {
+  if (TMultiObjData* live = LiveOf(Manager)) {
+    live->SelectAllFaces(false);
+    live->UpdateVertexFlags();
+  }
+}
+
+void TSCInvertSelection::Execute() {
+  if (TMultiObjData* live = LiveOf(Manager)) {
+    live->InvertFaceSelection();
+    live->UpdateVertexFlags();
+  }
+}
+
+}  // namespace tarvel

@@ -1,0 +1,81 @@
+// The base of every stack command, and the objects a command can be given.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "mesh/ObjData.h"
+#include "mesh/ObjectStream.h"
+#include "stack/ParamPanel.h"
+#include "stack/StatusInfo.h"
+
+namespace tarvel {
+
+class TStackMng;
+class IOverlayPainter;
+
+// The scene object the user had chosen when adding a command, or none.
+using TSceneObject =
+    std::variant<std::monostate, TGroup*, TMaterial*, TGroupMatInfo*, TMorphTarget*>;
+
+// DisplayFlags: bit 0 shows the vertex points; bits 1 to 5 choose the pick mode.
+namespace display {
+constexpr std::int32_t kVertexPoints = 1 << 0;
+constexpr std::int32_t kDefault = 16;
+// The pick mode the flags ask for, or -1 to leave it unchanged. Pick modes: 0 picks nothing,
+// 1 and 2 pick a group, 3 and 4 pick a vertex.
+int PickModeOf(std::int32_t flags);
+}  // namespace display
+
+class TStackCommand : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TStackCommand";
+  static constexpr std::uint16_t kStreamId = 6000;
+
+  explicit TStackCommand(TStackMng* manager);
+  explicit TStackCommand(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  // Called once when the command is added, with the object the user had chosen. A kind takes
+  // its arguments from an object of the kind it needs, then updates its caption and executes;
+  // any other object is ignored.
+  virtual void SetObject(const TSceneObject& object) = 0;
+  virtual void Execute() {}
+  virtual void CreateControls(IParamPanel& panel, const TChangeHandler& onChange) {
+    (void)panel;
+    (void)onChange;
+  }
+  virtual void Prepare() {}
+  virtual void DrawOverlay(IOverlayPainter& painter) { (void)painter; }
+  virtual void ControlChanged(IParamControl& sender) { (void)sender; }
+  virtual bool PickVertex(TObjVertex& vertex) {
+    (void)vertex;
+    return false;
+  }
+  virtual void UpdateCaption() {}
+  virtual void Release() {}
+  virtual void Relink() {}
+
+  // The command's caption without list markup.
+  std::string PlainCaption() const;
+
+  std::int32_t Reserved = 0;
+  TStackMng* Manager = nullptr;
+  std::string Caption = "NoName";
+  std::int32_t Reserved2 = 0;
+  bool Failed = false;
+  std::unique_ptr<TStatusInfo> StatusInfo;
+  std::int32_t DisplayFlags = display::kDefault;
+};
+
+// Removes list markup: "<b>", "</b>" and colour tags like "<c:Red>".
+std::string StripMarkup(std::string_view caption);
+
+// Formats "%0:s", "%1:s" ... with the given arguments.
+std::string FormatCaption(std::string_view format, std::initializer_list<std::string_view> args);
+
+}  // namespace tarvel

@@ -1,0 +1,286 @@
+#include "stack/StackController.h"
+
+#include <algorithm>
+
+namespace tarvel {
+
+TStackController::TStackController(IStackWindow& window)
+    : window_(window), live_(std::make_unique<TMultiObjData>()) {
+  live_->SetTrackingMode(view_.TrackingMode);
+  live_->SetColourMode(view_.ColourMode);
+  live_->SetDisplayMode(view_.DisplayMode);
+  onChange_ = [this](IParamControl& sender) { ParameterChanged(sender); };
+}
+
+TStackController::~TStackController() {
+  // Commands hold back references into the live state; they go first.
+  stack_.reset();
+}
+
+void TStackController::SetLive(std::unique_ptr<TMultiObjData> live) {
+  live_ = std::move(live);
+  if (stack_) stack_->Live = live_.get();
+}
+
+void TStackController::SetLineText(const TStackCommand* command, std::string_view text) {
+  if (!stack_) return;
+  const std::int32_t index = stack_->Commands.IndexOf(command);
+  if (index >= 0) window_.ListSetText(index, text);
+}
+
+void TStackController::Select(int line) {
+  selected_ = line;
+  window_.ListSelect(line);
+}
+
+void TStackController::SetColourMode(std::uint8_t mode) {
+  view_.ColourMode = mode;
+  live_->SetColourMode(mode);
+}
+
+void TStackController::NewStack(const TStackTarget& target) {
+  if (stack_) return;
+  modified_ = true;
+  TBusy busy(*this);
+  window_.Panel().Clear();
+  live_->ResetMorphDials();
+  stack_ = std::make_unique<TStackMng>(target, *live_);
+  stack_->List = this;
+
+  std::vector<std::string> goals;
+  target.Goals.ForEach([&](const TStackGoal& g) { goals.push_back(g.Name); });
+  window_.SetGoalEntries(goals);
+
+  window_.ListClear();
+  for (std::int32_t i = 0; i < stack_->Count(); ++i)
+    window_.ListInsert(i, stack_->Command(i)->Caption);
+  current_ = 0;
+  Select(0);
+  StoreView(*stack_->Command(0));
+  ApplyDisplayFlags(stack_->Command(0)->DisplayFlags);
+  SetColourMode(3);
+  window_.ViewSettingsChanged();
+  window_.UpdateCommandButtons();
+}
+
+void TStackController::Replay(int line, bool release) {
+  TStackCommand* c = stack_->Command(line);
+  c->Prepare();
+  c->Execute();
+  if (release) c->Release();
+}
+
+void TStackController::ReplayFromStart(int last) {
+  stack_->Pristine->Name = live_->Name;
+  stack_->Live = nullptr;
+  live_.reset();
+  live_ = stack_->NewWorkingCopy();
+  stack_->Live = live_.get();
+  for (int i = 0; i <= last; ++i) Replay(i, i != last);
+}
+
+void TStackController::ShowControls(TStackCommand& command) {
+  window_.Panel().Clear();
+  command.CreateControls(window_.Panel(), onChange_);
+}
+
+void TStackController::AddCommand(const TCommandDescriptor& descriptor,
+                                  const TSceneChoice& choice) {
+  if (!stack_) return;
+  modified_ = true;
+  TBusy busy(*this);
+  TWait wait(window_);
+
+  const int s = selected_;
+  const int last = stack_->Count() - 1;
+  if (s > 0) {
+    StoreView(*stack_->Command(s));
+    stack_->Command(s)->Release();
+  }
+  bool insert = false;
+  if (s >= 0 && s < last) {
+    const TAddMode mode = window_.AskAddMode();
+    if (mode == TAddMode::Cancel) {
+      // The released command is prepared again when a line is next made current.
+      current_ = -1;
+      return;
+    }
+    if (mode == TAddMode::Append) {
+      for (int i = s + 1; i <= last; ++i) Replay(i, true);
+    } else {
+      insert = true;
+    }
+  }
+
+  std::unique_ptr<TStackCommand> command = CreateCommand(descriptor.CommandId, stack_.get());
+  if (command) {
+    const std::int32_t id = descriptor.CommandId;
+    if (id < 1 || id > 9) command->Prepare();
+    TSceneObject object;
+    if (id == 1 || id == 2 || id == 502 || id == 503) {
+      if (choice.Group) object = choice.Group;
+    } else if (id == 3 || id == 4) {
+      if (choice.Material) object = choice.Material;
+    } else if (id == 5 || id == 6) {
+      if (choice.Entry) object = choice.Entry;
+    } else if (id == 1000) {
+      if (choice.MorphTarget) object = choice.MorphTarget;
+    }
+    TStackCommand* raw = command.get();
+    const int at = insert ? s + 1 : stack_->Count();
+    stack_->Commands.AtInsert(at, std::move(command));
+    window_.ListInsert(at, raw->Caption);
+    raw->SetObject(object);
+    window_.ListSetText(at, raw->Caption);
+    ShowControls(*raw);
+    Select(at);
+    current_ = at;
+    StoreView(*raw);
+    ApplyDisplayFlags(raw->DisplayFlags);
+    window_.ViewSettingsChanged();
+  } else {
+    // No kind behind the descriptor: nothing was added, and the previous line is open again.
+    current_ = -1;
+    if (s >= 0) DoMakeCurrent(s);
+  }
+  window_.Redraw();
+}
+
+void TStackController::MakeCurrent(int t) {
+  if (busy_) return;
+  DoMakeCurrent(t);
+}
+
+void TStackController::DoMakeCurrent(int t) {
+  if (!stack_ || t < 0 || t >= stack_->Count() || t == current_) return;
+  TWait wait(window_);
+  const int c = current_;
+  if (c >= 0) {
+    StoreView(*stack_->Command(c));
+    stack_->Command(c)->Release();
+  }
+  if (c >= 0 && c < t) {
+    for (int i = c + 1; i <= t; ++i) Replay(i, i != t);
+  } else {
+    ReplayFromStart(t);
+  }
+  window_.RebuildSceneTree();
+  {
+    TBusy busy(*this);
+    Select(t);
+    RestoreView(*stack_->Command(t));
+    ApplyDisplayFlags(stack_->Command(t)->DisplayFlags);
+    ShowControls(*stack_->Command(t));
+  }
+  window_.ViewSettingsChanged();
+  window_.Redraw();
+  current_ = t;
+}
+
+void TStackController::ParameterChanged(IParamControl& sender) {
+  if (busy_) return;
+  modified_ = true;
+  TStackCommand* command = sender.Tag;
+  if (!command) return;
+  TBusy busy(*this);
+  command->ControlChanged(sender);
+  window_.Redraw();
+}
+
+void TStackController::DeleteCommand(int line) {
+  if (!stack_ || line <= 0 || line >= stack_->Count()) return;
+  const int s = selected_;
+  if (current_ >= 0 && current_ != line) StoreView(*stack_->Command(current_));
+  const std::string question =
+      "Delete command:" + stack_->Command(line)->PlainCaption() + "\r\nConfirm?";
+  if (!window_.AskWarning(question)) return;
+  TBusy busy(*this);
+  // The current command was prepared; it lets go before it is removed.
+  if (current_ == line) stack_->Command(line)->Release();
+  stack_->Commands.Free(stack_->Command(line));
+  window_.ListRemove(line);
+  if (current_ >= 0 && current_ != line)
+    stack_->Command(current_ > line ? current_ - 1 : current_)->Release();
+  current_ = -1;
+  const int next = std::min(s, stack_->Count() - 1);
+  Select(next);
+  DoMakeCurrent(next);
+}
+
+bool TStackController::ClearStack() {
+  if (!stack_) return false;
+  if (!window_.AskWarning("Do you want to clear the stack?")) return false;
+  if (selected_ > 0) {
+    Select(0);
+    DoMakeCurrent(0);
+  }
+  TBusy busy(*this);
+  if (current_ >= 0) stack_->Command(current_)->Release();
+  stack_->List = nullptr;
+  stack_.reset();
+  current_ = selected_ = -1;
+  window_.SetGoalEntries({});
+  window_.ListClear();
+  window_.Panel().Clear();
+  window_.UpdateCommandButtons();
+  return true;
+}
+
+void TStackController::RunGoal(int index) {
+  if (!stack_ || !stack_->Target || index < 0 || index >= stack_->Target->Goals.Count()) return;
+  const int last = stack_->Count() - 1;
+  if (selected_ != last || current_ != last) {
+    Select(last);
+    DoMakeCurrent(last);
+  }
+  TStackGoal& goal = *stack_->Target->Goals[index];
+  goal.Run(window_, *live_, *stack_->Pristine);
+  Select(0);
+  DoMakeCurrent(0);
+  ClearStack();
+}
+
+void TStackController::StoreView(TStackCommand& command) {
+  if (!command.StatusInfo) command.StatusInfo = std::make_unique<TStatusInfo>();
+  TStatusInfo& info = *command.StatusInfo;
+  info.Options.PickMode = view_.PickMode;
+  info.Options.CameraMode = view_.CameraMode;
+  info.Options.TrackingMode = view_.TrackingMode;
+  info.Options.ColourMode = view_.ColourMode;
+  info.Options.DisplayMode = view_.DisplayMode;
+  info.Options.FaceCulling = view_.FaceCulling ? 1 : 0;
+  info.Options.BackFaceMode = view_.BackFaceFill ? 1 : 0;
+  info.Options.Side = view_.Side;
+  info.CameraPosition = view_.CameraPosition;
+  info.LightPosition = view_.LightPosition;
+  info.TargetPosition = view_.TargetPosition;
+  info.Objects = live_->SaveViewState();
+}
+
+void TStackController::RestoreView(TStackCommand& command) {
+  if (!command.StatusInfo) return;
+  const TStatusInfo& info = *command.StatusInfo;
+  view_.PickMode = info.Options.PickMode;
+  view_.CameraMode = info.Options.CameraMode;
+  view_.TrackingMode = info.Options.TrackingMode;
+  live_->SetTrackingMode(view_.TrackingMode);
+  SetColourMode(info.Options.ColourMode);
+  view_.DisplayMode = info.Options.DisplayMode;
+  live_->SetDisplayMode(view_.DisplayMode);
+  view_.FaceCulling = info.Options.FaceCulling != 0;
+  view_.BackFaceFill = info.Options.BackFaceMode != 0;
+  view_.Side = info.Options.Side;
+  live_->SetSide(view_.Side);
+  view_.CameraPosition = info.CameraPosition;
+  view_.LightPosition = info.LightPosition;
+  view_.TargetPosition = info.TargetPosition;
+  if (info.Objects) live_->RestoreViewState(*info.Objects);
+}
+
+void TStackController::ApplyDisplayFlags(std::int32_t flags) {
+  view_.VertexPoints = (flags & display::kVertexPoints) != 0;
+  const int pick = display::PickModeOf(flags);
+  if (pick >= 0) view_.PickMode = static_cast<std::uint8_t>(pick);
+}
+
+}  // namespace tarvel

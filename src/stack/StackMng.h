@@ -1,0 +1,63 @@
+// The stack manager: the commands of one stack and the pristine edit state they replay from.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "mesh/Collection.h"
+#include "mesh/ObjectStream.h"
+#include "stack/MultiObjData.h"
+#include "stack/StackCommand.h"
+#include "stack/StackTarget.h"
+
+namespace tarvel {
+
+// The command list as the manager sees it: lines carrying their commands.
+class ICommandLines {
+ public:
+  virtual ~ICommandLines() = default;
+  // Sets the text of the line that carries this command; nothing when there is none.
+  virtual void SetLineText(const TStackCommand* command, std::string_view text) = 0;
+};
+
+class TStackMng : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TStackMng";
+  static constexpr std::uint16_t kStreamId = 6027;
+
+  // A new stack of the target over the live edit state: a pristine copy of it, and the
+  // initial command.
+  TStackMng(const TStackTarget& target, TMultiObjData& live);
+  explicit TStackMng(TObjectStream& s);
+  ~TStackMng() override;
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  // A fresh copy of the pristine state; the caller owns it.
+  std::unique_ptr<TMultiObjData> NewWorkingCopy();
+  // Takes a new pristine copy of `live` and works on it from now on.
+  void SetPristine(TMultiObjData& live);
+  void UpdateCommandLine(const TStackCommand& command);
+  bool IsCommandAvailable(std::int32_t commandId) const;
+  const TCommandDescriptor* FindDescriptor(std::int32_t commandId) const;
+  void RelinkAll();
+
+  std::int32_t Count() const { return Commands.Count(); }
+  TStackCommand* Command(std::int32_t i) const {
+    return i >= 0 && i < Commands.Count() ? Commands[i] : nullptr;
+  }
+
+  std::int32_t Reserved = 0;
+  std::int32_t TargetId = -1;
+  std::unique_ptr<TMultiObjData> Pristine;
+  TMultiObjData* Live = nullptr;
+  const TStackTarget* Target = nullptr;
+  TTypedCollection<TStackCommand> Commands{10};
+  ICommandLines* List = nullptr;
+
+ private:
+  TObjectStream copies_;  // reused for every copy of the pristine state
+};
+
+}  // namespace tarvel

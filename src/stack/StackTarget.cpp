@@ -1,0 +1,214 @@
+#include "stack/StackTarget.h"
+
+#include <functional>
+
+#include "stack/MultiObjData.h"
+#include "stack/SelectCommands.h"
+#include "stack/StackMng.h"
+
+namespace tarvel {
+
+namespace {
+
+using TFactory = std::unique_ptr<TStackCommand> (*)(TStackMng*);
+
+template <class T>
+std::unique_ptr<TStackCommand> Make(TStackMng* manager) {
+  return std::make_unique<T>(manager);
+}
+
+struct TKind {
+  std::int32_t CommandId;
+  const char* Name;
+  const char* Summary;  // nullptr: the same as the name
+  std::initializer_list<int> Bits;
+  TFactory Factory;  // nullptr: not built yet
+};
+
+using namespace flags;
+
+// The command kinds of the one target, in menu order.
+const TKind kKinds[] = {
+    {500, "Lock edit of all groups", nullptr, {kPadlocks}, nullptr},
+    {501, "Unlock edit of all groups", nullptr, {kPadlocks}, nullptr},
+    {504, "Lock edit of right side", nullptr, {kPadlocks}, nullptr},
+    {505, "Unlock edit of right side", nullptr, {kPadlocks}, nullptr},
+    {506, "Lock edit of left side", nullptr, {kPadlocks}, nullptr},
+    {507, "Unlock edit of left side", nullptr, {kPadlocks}, nullptr},
+    {1,
+     "Select Group",
+     "Group %1 selected",
+     {kGroupMenu, kOnlyUnlockedGroup},
+     Make<TSCSelectGroup>},
+    {2,
+     "Deselect Group",
+     "Group %1 deselected",
+     {kGroupMenu, kOnlyUnlockedGroup},
+     Make<TSCDeselectGroup>},
+    {502, "Lock edit of group", nullptr, {kGroupMenu, kOnlyUnlockedGroup}, nullptr},
+    {503, "Unlock edit of group", nullptr, {kGroupMenu, kOnlyLockedGroup}, nullptr},
+    {508, "Lock coordinates X=0", nullptr, {kPadlocks}, nullptr},
+    {509, "Unlock coordinates X=0", nullptr, {kPadlocks}, nullptr},
+    {3, "Select material", "Material %1 selected", {kMaterialMenu}, Make<TSCSelectMaterial>},
+    {4, "Deselect material", "Material %1 deselected", {kMaterialMenu}, Make<TSCDeselectMaterial>},
+    {5, "Select material", "Material %1 selected", {kGroupMatMenu}, Make<TSCSelectGroupMat>},
+    {6, "Deselect material", "Material %1 deselected", {kGroupMatMenu}, Make<TSCDeselectGroupMat>},
+    {7, "Select all", nullptr, {kSelections}, Make<TSCSelectAll>},
+    {8, "Clear selection", nullptr, {kSelections}, Make<TSCClearSelection>},
+    {9, "Invert selection", nullptr, {kSelections}, Make<TSCInvertSelection>},
+    {10, "Soft selection", nullptr, {kSelections}, nullptr},
+    {13, "Select surface", nullptr, {kSelections}, nullptr},
+    {100, "Translate to 0,0,0", nullptr, {kTransformers}, nullptr},
+    {101, "Translate", nullptr, {kTransformers}, nullptr},
+    {102, "Rotate", nullptr, {kTransformers}, nullptr},
+    {103, "Scale", nullptr, {kTransformers}, nullptr},
+    {1000, "Use morph target", nullptr, {kMorphTargetMenu}, nullptr},
+    {1500, "Mirror selection", nullptr, {kModifiers}, nullptr},
+};
+
+std::unique_ptr<TTypedCollection<TStackTarget>> BuildTargets() {
+  auto targets = std::make_unique<TTypedCollection<TStackTarget>>(10);
+  auto target = std::make_unique<TStackTarget>();
+  target->Id = 1;
+  target->Name = "Modify geometries to create a morph target";
+  target->Description = target->Name;
+  target->Goals.Add(std::make_unique<TSGCreateMorph>());
+  for (const TKind& k : kKinds) {
+    std::int32_t bits = 0;
+    for (int b : k.Bits) bits |= Bit(b);
+    target->Commands.Add(std::make_unique<TCommandDescriptor>(
+        k.CommandId, k.Name, k.Summary ? k.Summary : k.Name, bits));
+  }
+  targets->Add(std::move(target));
+  return targets;
+}
+
+}  // namespace
+
+TCommandDescriptor::TCommandDescriptor(std::int32_t commandId, std::string name,
+                                       std::string summary, std::int32_t flagBits)
+    : Summary(std::move(summary)), Flags(flagBits), Name(std::move(name)), CommandId(commandId) {}
+
+TCommandDescriptor::TCommandDescriptor(TObjectStream& s) {
+  Reserved = s.ReadInt32();
+  Summary = s.ReadString();
+  Flags = s.ReadInt32();
+  Name = s.ReadString();
+  CommandId = s.ReadInt32();
+}
+
+void TCommandDescriptor::Store(TObjectStream& s) const {
+  s.WriteInt32(Reserved);
+  s.WriteString(Summary);
+  s.WriteInt32(Flags);
+  s.WriteString(Name);
+  s.WriteInt32(CommandId);
+}
+
+TStackTarget::TStackTarget(TObjectStream& s) {
+  Reserved = s.ReadInt32();
+  Id = s.ReadInt32();
+  Name = s.ReadString();
+  Description = s.ReadString();
+  s.GetHeader(ClassOf<TCollection>());
+  Commands.LoadFrom(s);
+  s.GetHeader(ClassOf<TCollection>());
+  Goals.LoadFrom(s);
+}
+
+void TStackTarget::Store(TObjectStream& s) const {
+  s.WriteInt32(Reserved);
+  s.WriteInt32(Id);
+  s.WriteString(Name);
+  s.WriteString(Description);
+  s.Put(Commands);
+  s.Put(Goals);
+}
+
+const TCommandDescriptor* TStackTarget::FindDescriptor(std::int32_t commandId) const {
+  for (const auto& item : Commands)
+    if (auto* d = static_cast<const TCommandDescriptor*>(item.get()); d->CommandId == commandId)
+      return d;
+  return nullptr;
+}
+
+const TTypedCollection<TStackTarget>& StackTargets() {
+  static const auto targets = BuildTargets();
+  return *targets;
+}
+
+const TStackTarget* FindStackTarget(std::int32_t id) {
+  for (const auto& item : StackTargets())
+    if (auto* t = static_cast<const TStackTarget*>(item.get()); t->Id == id) return t;
+  return nullptr;
+}
+
+std::unique_ptr<TStackCommand> CreateCommand(std::int32_t commandId, TStackMng* manager) {
+  for (const TKind& k : kKinds)
+    if (k.CommandId == commandId) return k.Factory ? k.Factory(manager) : nullptr;
+  return nullptr;
+}
+
+void TSGCreateMorph::Run(IMorphNamer& namer, TMultiObjData& live, TMultiObjData& pristine) {
+  const std::int32_t meshes = std::min(live.MeshCount(), pristine.MeshCount());
+  for (std::int32_t m = 0; m < meshes; ++m) {
+    TObjData& pm = *pristine.Mesh(m);
+    TObjData& lm = *live.Mesh(m);
+    std::vector<std::int32_t> changed;
+    const std::int32_t groups = std::min(pm.Groups.Count(), lm.Groups.Count());
+    for (std::int32_t g = 0; g < groups; ++g) {
+      const TGroupVertList& pv = pm.Groups[g]->Vertices;
+      const TGroupVertList& lv = lm.Groups[g]->Vertices;
+      // Exact comparison: a vertex that moved and came back to the very same coordinates is
+      // unchanged.
+      bool differs = pv.Count() != lv.Count();
+      for (std::int32_t k = 0; !differs && k < pv.Count(); ++k) {
+        const TBaseVertex& a = pv[k].Shaped;
+        const TBaseVertex& b = lv[k].Shaped;
+        differs = a.X != b.X || a.Y != b.Y || a.Z != b.Z;
+      }
+      if (differs) changed.push_back(g);
+    }
+    const std::size_t n = changed.size();
+    for (std::size_t k = 0; k < n; ++k) {
+      const TGroup& source = *lm.Groups[changed[k]];
+      TGroup& owner = *pm.Groups[changed[k]];
+      if (source.Vertices.Count() != owner.Vertices.Count()) continue;
+      TMorphNameRequest request;
+      request.Title = "Create a morph target";
+      request.MeshLine = "Mesh:" + pm.Name;
+      request.CountLine = "Morph " + std::to_string(k + 1) + " of " + std::to_string(n);
+      request.Proposed = source.Name + "_";
+      const std::optional<std::string> answer = namer.AskMorphName(request);
+      if (!answer) continue;
+      auto target = std::make_unique<TMorphTarget>(&owner);
+      const std::string trimmed = [&] {
+        const auto b = answer->find_first_not_of(" \t\r\n");
+        if (b == std::string::npos) return std::string();
+        return answer->substr(b, answer->find_last_not_of(" \t\r\n") - b + 1);
+      }();
+      target->Name = trimmed.empty() ? source.Name + "_" : *answer;
+      target->Positions.Reserve(static_cast<std::size_t>(source.Vertices.Count()));
+      for (const TGroupVertex& e : source.Vertices) target->Positions.Add(e.Shaped);
+      owner.MorphTargets.Add(std::move(target));
+    }
+  }
+}
+
+void RegisterStackStreamClasses(TStreamRegistry& r) {
+  r.Register(ClassOf<TSCInit>());
+  r.Register(ClassOf<TSCSelectGroup>());
+  r.Register(ClassOf<TSCDeselectGroup>());
+  r.Register(ClassOf<TSCSelectMaterial>());
+  r.Register(ClassOf<TSCDeselectMaterial>());
+  r.Register(ClassOf<TSCSelectGroupMat>());
+  r.Register(ClassOf<TSCDeselectGroupMat>());
+  r.Register(ClassOf<TSCSelectAll>());
+  r.Register(ClassOf<TSCClearSelection>());
+  r.Register(ClassOf<TSCInvertSelection>());
+  r.Register(ClassOf<TStackMng>());
+  r.Register(ClassOf<TStackTarget>());
+  r.Register(ClassOf<TCommandDescriptor>());
+}
+
+}  // namespace tarvel

@@ -1,0 +1,113 @@
+// The registry of stack targets and command kinds, and the goals a stack can run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "mesh/Collection.h"
+#include "mesh/ObjectStream.h"
+
+namespace tarvel {
+
+class TMultiObjData;
+class TStackCommand;
+class TStackMng;
+
+// Where a command kind is offered.
+namespace flags {
+constexpr int kGroupMenu = 2;
+constexpr int kMaterialMenu = 3;
+constexpr int kGroupMatMenu = 5;
+constexpr int kMorphTargetMenu = 7;
+constexpr int kSelections = 8;
+constexpr int kTransformers = 9;
+constexpr int kModifiers = 10;
+constexpr int kPadlocks = 11;
+constexpr int kOnlyUnlockedGroup = 12;
+constexpr int kOnlyLockedGroup = 13;
+constexpr std::int32_t Bit(int n) { return std::int32_t{1} << n; }
+}  // namespace flags
+
+class TCommandDescriptor : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TCommandDescriptor";
+  static constexpr std::uint16_t kStreamId = 6029;
+
+  TCommandDescriptor() = default;
+  TCommandDescriptor(std::int32_t commandId, std::string name, std::string summary,
+                     std::int32_t flagBits);
+  explicit TCommandDescriptor(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+  bool HasFlag(int bit) const { return (Flags & flags::Bit(bit)) != 0; }
+
+  std::int32_t Reserved = 0;
+  std::string Summary = "NoName";
+  std::int32_t Flags = 0;
+  std::string Name;
+  std::int32_t CommandId = -1;
+};
+
+// What the goal asks the user for each changed group.
+struct TMorphNameRequest {
+  std::string Title;      // "Create a morph target"
+  std::string MeshLine;   // "Mesh:" and the mesh name
+  std::string CountLine;  // "Morph k of n"
+  std::string Proposed;   // the group name and "_"
+};
+
+class IMorphNamer {
+ public:
+  virtual ~IMorphNamer() = default;
+  // The name entered, or none when the dialog was cancelled.
+  virtual std::optional<std::string> AskMorphName(const TMorphNameRequest& request) = 0;
+};
+
+class TStackGoal : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TStackGoal";
+  std::uint16_t StreamId() const override { return 0; }
+  void Store(TObjectStream& s) const override { s.WriteString(Name); }
+  virtual void Run(IMorphNamer& namer, TMultiObjData& live, TMultiObjData& pristine) = 0;
+  std::string Name = "NoName";
+};
+
+// Turns every group whose shaped positions changed into a morph target of the pristine group.
+class TSGCreateMorph : public TStackGoal {
+ public:
+  static constexpr std::string_view kClassName = "TSGCreateMorph";
+  TSGCreateMorph() { Name = "Goal: Create Morph Target"; }
+  void Run(IMorphNamer& namer, TMultiObjData& live, TMultiObjData& pristine) override;
+};
+
+class TStackTarget : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TStackTarget";
+  static constexpr std::uint16_t kStreamId = 6028;
+
+  TStackTarget() = default;
+  explicit TStackTarget(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  const TCommandDescriptor* FindDescriptor(std::int32_t commandId) const;
+
+  std::int32_t Reserved = 0;
+  std::int32_t Id = -1;
+  std::string Name;
+  std::string Description;
+  TTypedCollection<TCommandDescriptor> Commands{10};
+  TTypedCollection<TStackGoal> Goals{4};
+};
+
+// The registered targets: exactly one, "Modify geometries to create a morph target".
+const TTypedCollection<TStackTarget>& StackTargets();
+const TStackTarget* FindStackTarget(std::int32_t id);
+
+// A new command of this kind for the manager, or none when the kind is not built.
+std::unique_ptr<TStackCommand> CreateCommand(std::int32_t commandId, TStackMng* manager);
+
+}  // namespace tarvel

@@ -1,0 +1,21 @@
+// The process-wide registry of every stream class of the program.
+#include "mesh/ObjectStream.h"
+#include "stack/StatusInfo.h"
+
+namespace tarvel {
+
+void RegisterMeshStreamClasses(TStreamRegistry& registry);   // mesh/ObjDataStream.cpp
+void RegisterStackStreamClasses(TStreamRegistry& registry);  // stack/StackTarget.cpp
+
+TStreamRegistry& StreamRegistry() {
+  static TStreamRegistry registry = [] {
+    TStreamRegistry r;
+    RegisterMeshStreamClasses(r);
+    RegisterEditStateStreamClasses(r);
+    RegisterStackStreamClasses(r);
+    return r;
+  }();
+  return registry;
+}
+
+}  // namespace tarvel
