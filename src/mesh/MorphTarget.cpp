@@ -1,5 +1,10 @@
 // Morph targets: dialling them into the shaped positions of their group.
+#include <charconv>
+#include <filesystem>
+
 #include "mesh/ObjData.h"
+#include "mesh/ObjReader.h"
+#include "mesh/SafeFile.h"
 
 namespace tarvel {
 
@@ -37,6 +42,78 @@ void TGroup::ResetMorphDials() {
 
 void TObjData::ResetMorphDials() {
   Groups.ForEach([](TGroup& g) { g.ResetMorphDials(); });
+}
+
+TMorphTarget* TGroup::ImportMorphTarget(const std::string& fileName, int& code,
+                                        IProgress* progress) {
+  std::error_code ec;
+  if (!std::filesystem::exists(fileName, ec)) {
+    code = 1;
+    return nullptr;
+  }
+  auto target = std::make_unique<TMorphTarget>(this);
+  TObjReadOptions options;
+  options.Progress = progress;
+  ReadTargetGeometry(fileName, target->Positions, options);
+  if (target->Positions.Count() != Vertices.Count()) {
+    code = 2;
+    return nullptr;
+  }
+  target->Id = NewMorphTargetId();
+  code = 0;
+  return MorphTargets.Add(std::move(target));
+}
+
+std::unique_ptr<TMTGroupInfoList> TGroup::MorphInfoList() const {
+  if (MorphTargets.Count() == 0) return nullptr;
+  auto list = std::make_unique<TMTGroupInfoList>();
+  list->Group = const_cast<TGroup*>(this);
+  for (std::int32_t k = 0; k < Vertices.Count(); ++k) {
+    TObjVertex* v = VertexOf(Vertices[k]);
+    if (!v || !v->TakesPart()) continue;
+    MorphTargets.ForEach([&](TMorphTarget& t) {
+      if (k >= t.Positions.Count()) return;
+      TBaseVertex& p = t.Positions[k];
+      list->Items.push_back({v, &p, p});
+    });
+  }
+  if (list->Items.empty()) return nullptr;
+  return list;
+}
+
+void TObjData::MorphInfoList(std::vector<std::unique_ptr<TMTGroupInfoList>>& into) const {
+  Groups.ForEach([&](const TGroup& g) {
+    if (auto list = g.MorphInfoList()) into.push_back(std::move(list));
+  });
+}
+
+namespace {
+// Fixed notation, 6 decimals, right-aligned in at least 10 characters; the same under every
+// locale.
+void AppendNumber(std::string& out, double v) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+  const std::size_t len = static_cast<std::size_t>(r.ptr - buf);
+  if (len < 10) out.append(10 - len, ' ');
+  out.append(buf, len);
+}
+}  // namespace
+
+std::string TargetGeometryLine(const TBaseVertex& p) {
+  std::string line = "v ";
+  AppendNumber(line, p.X);
+  line += ' ';
+  AppendNumber(line, p.Y);
+  line += ' ';
+  AppendNumber(line, p.Z);
+  line += " \r\n";
+  return line;
+}
+
+void TMorphTarget::ExportTargetGeometry(const std::string& fileName) const {
+  TSafeFileWriter out(fileName);
+  for (const TBaseVertex& p : Positions) out.Write(TargetGeometryLine(p));
+  out.Commit();
 }
 
 }  // namespace tarvel

@@ -46,7 +46,9 @@ const char* ParseDouble(const char* p, const char* e, double& out) {
     }
   }
   if (!any) {
-    // No digits: perhaps "inf" or "nan", which the general parser knows.
+    // No digits: perhaps "inf" or "nan", which the general parser knows. A second sign is
+    // not part of a number.
+    if (digitsStart < e && (*digitsStart == '+' || *digitsStart == '-')) return nullptr;
     auto [end, ec] = std::from_chars(digitsStart, e, out);
     if (ec != std::errc()) return nullptr;
     if (negative) out = -out;
@@ -79,7 +81,12 @@ const char* ParseDouble(const char* p, const char* e, double& out) {
   auto [end, ec] = std::from_chars(from, p, out);
   if (ec != std::errc() || end != p) {
     if (ec == std::errc::result_out_of_range) {
-      out = HUGE_VAL;  // rejected by the caller as not finite
+      // The value is below 10^(digits + exponent): below 1 it is too close to zero and
+      // rounds to zero; otherwise it is too large, and the caller rejects the infinity.
+      if (digits + exponent <= 0)
+        out = negative ? -0.0 : 0.0;
+      else
+        out = negative ? -HUGE_VAL : HUGE_VAL;
       return p;
     }
     return nullptr;

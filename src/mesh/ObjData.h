@@ -23,6 +23,7 @@ namespace tarvel {
 
 class TObjData;
 class TGroup;
+struct TMTGroupInfoList;
 
 // Four singles red, green, blue, alpha in 0..1.
 struct TColorVector {
@@ -363,7 +364,15 @@ class TMorphTarget : public TStreamableObject {
   float RangeMax = 10000;
   float RangeMin = -10000;
   float RangeStep = 0.0077f;
+
+  // Writes the positions as Poser target geometry: "v " lines only, each number in fixed
+  // notation with 6 decimals in a field of at least 10, "." as the decimal point, CR LF. The
+  // file is replaced only when all of it was written; a failure raises EFileWrite.
+  void ExportTargetGeometry(const std::string& fileName) const;
 };
+
+// The text of one target geometry line for a position.
+std::string TargetGeometryLine(const TBaseVertex& p);
 
 class TGroup : public TBaseGroup {
  public:
@@ -402,6 +411,15 @@ class TGroup : public TBaseGroup {
 
   // The mesh vertex of an entry, or none.
   TObjVertex* VertexOf(const TGroupVertex& entry) const;
+
+  // Reads Poser target geometry into a new morph target of this group. `code`: 0 success (the
+  // target is returned, appended to MorphTargets), 1 file not found, 2 wrong number of
+  // vertices (nothing changes). A file that cannot be read raises EObjRead.
+  TMorphTarget* ImportMorphTarget(const std::string& fileName, int& code,
+                                  IProgress* progress = nullptr);
+  // The morph-target positions a transform must move with the vertices that take part: one
+  // entry per (taking-part vertex, target); none when there is nothing to move.
+  std::unique_ptr<TMTGroupInfoList> MorphInfoList() const;
 
   // Shaped positions: every entry's vertex with every morph target dialled in.
   void ApplyMorphTargets();
@@ -515,6 +533,8 @@ class TObjData : public TStreamableObject {
   std::unique_ptr<TVertCopy> BackupSelection();
   void LinkShapedPositions();
   void ResetMorphDials();
+  // Appends the non-empty morph-target entry lists of every group, in group order.
+  void MorphInfoList(std::vector<std::unique_ptr<TMTGroupInfoList>>& into) const;
   TPoint3f GroupsCentre();
   // The centre of the box of the vertices that take part; `found` tells whether there were any.
   TPoint3f SelectionCentre(bool& found) const;

@@ -1,5 +1,7 @@
 // Stream records of the mesh, and the rebuilding of what is not stored.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "mesh/ObjData.h"
 
@@ -60,55 +62,94 @@ void Report(int position) {
 // ---------------------------------------------------------------------------------------------
 // Value records
 
+// The value records are written field by field into one span each; on a little-endian machine
+// a field's bytes are its memory bytes.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+template <class T>
+void Put(std::uint8_t*& p, const T& v) {
+  std::memcpy(p, &v, sizeof v);
+  p += sizeof v;
+}
+template <class T>
+void Take(const std::uint8_t*& p, T& v) {
+  std::memcpy(&v, p, sizeof v);
+  p += sizeof v;
+}
+void Put(std::uint8_t*& p, bool v) { *p++ = v ? 1 : 0; }
+void Take(const std::uint8_t*& p, bool& v) { v = *p++ != 0; }
+
+constexpr std::size_t kPointBytes = 28;
+void PutPointFields(std::uint8_t*& p, const TBaseVertex& v) {
+  Put(p, v.X);
+  Put(p, v.Y);
+  Put(p, v.Z);
+  Put(p, v.Index);
+}
+void TakePointFields(const std::uint8_t*& p, TBaseVertex& v) {
+  Take(p, v.X);
+  Take(p, v.Y);
+  Take(p, v.Z);
+  Take(p, v.Index);
+}
+}  // namespace
+
 void TBaseVertex::Store(TObjectStream& s) const {
-  s.WriteDouble(X);
-  s.WriteDouble(Y);
-  s.WriteDouble(Z);
-  s.WriteInt32(Index);
+  std::uint8_t* p = s.WriteSpan(kPointBytes);
+  PutPointFields(p, *this);
 }
 
 void TBaseVertex::Load(TObjectStream& s) {
-  X = s.ReadDouble();
-  Y = s.ReadDouble();
-  Z = s.ReadDouble();
-  Index = s.ReadInt32();
+  const std::uint8_t* p = s.ReadSpan(kPointBytes);
+  TakePointFields(p, *this);
 }
 
 void TObjVertex::Store(TObjectStream& s) const {
-  TBaseVertex::Store(s);
-  s.WriteInt32(Id);
-  s.WriteBool(Selected);
-  s.WriteBool(Shown);
-  s.WriteInt32(MirrorIndex);
-  s.WriteByte(SideCode);
-  WriteColour(s, Colour);
-  s.WriteSingle(SoftWeight);
+  std::uint8_t* p = s.WriteSpan(kMinStoredBytes);
+  PutPointFields(p, *this);
+  Put(p, Id);
+  Put(p, Selected);
+  Put(p, Shown);
+  Put(p, MirrorIndex);
+  Put(p, SideCode);
+  Put(p, Colour.R);
+  Put(p, Colour.G);
+  Put(p, Colour.B);
+  Put(p, Colour.A);
+  Put(p, SoftWeight);
 }
 
 void TObjVertex::Load(TObjectStream& s) {
-  TBaseVertex::Load(s);
-  Id = s.ReadInt32();
-  Selected = s.ReadBool();
-  Shown = s.ReadBool();
-  MirrorIndex = s.ReadInt32();
-  SideCode = s.ReadByte();
-  Colour = ReadColour(s);
-  SoftWeight = s.ReadSingle();
+  const std::uint8_t* p = s.ReadSpan(kMinStoredBytes);
+  TakePointFields(p, *this);
+  Take(p, Id);
+  Take(p, Selected);
+  Take(p, Shown);
+  Take(p, MirrorIndex);
+  Take(p, SideCode);
+  Take(p, Colour.R);
+  Take(p, Colour.G);
+  Take(p, Colour.B);
+  Take(p, Colour.A);
+  Take(p, SoftWeight);
   ResetWorkingFlags();
 }
 
 void TFaceVert::Store(TObjectStream& s) const {
-  s.WriteInt32(VertexIndex);
-  s.WriteInt32(GroupVertexIndex);
-  s.WriteInt32(TexVertIndex);
-  s.WriteInt32(NormalIndex);
+  std::uint8_t* p = s.WriteSpan(kMinStoredBytes);
+  Put(p, VertexIndex);
+  Put(p, GroupVertexIndex);
+  Put(p, TexVertIndex);
+  Put(p, NormalIndex);
 }
 
 void TFaceVert::Load(TObjectStream& s) {
-  VertexIndex = s.ReadInt32();
-  GroupVertexIndex = s.ReadInt32();
-  TexVertIndex = s.ReadInt32();
-  NormalIndex = s.ReadInt32();
+  const std::uint8_t* p = s.ReadSpan(kMinStoredBytes);
+  Take(p, VertexIndex);
+  Take(p, GroupVertexIndex);
+  Take(p, TexVertIndex);
+  Take(p, NormalIndex);
 }
 
 void TGroupVertex::Store(TObjectStream& s) const {
@@ -128,17 +169,24 @@ namespace {
 // face's own fields.
 void StoreFace(TObjectStream& s, const TObjFace& f, std::span<const TFaceVert> corners,
                std::uint16_t collectionId, std::uint16_t cornerId) {
-  s.WriteUInt16(collectionId);
-  TCollectionHeader::Write(s, f.CornerCount, std::max(f.CornerCapacity, f.CornerCount));
+  constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
+  std::uint8_t* p = s.WriteSpan(2 + 10 + corners.size() * kCornerBytes + 17);
+  Put(p, collectionId);
+  Put(p, f.CornerCount);
+  Put(p, std::max(f.CornerCapacity, f.CornerCount));
+  Put(p, std::int16_t{16});
   for (const TFaceVert& c : corners) {
-    s.WriteUInt16(cornerId);
-    c.Store(s);
+    Put(p, cornerId);
+    Put(p, c.VertexIndex);
+    Put(p, c.GroupVertexIndex);
+    Put(p, c.TexVertIndex);
+    Put(p, c.NormalIndex);
   }
-  s.WriteInt32(f.Id);
-  s.WriteInt32(f.GroupIndex);
-  s.WriteInt32(f.MaterialIndex);
-  s.WriteInt32(f.SmoothIndex);
-  s.WriteBool(f.Shown);
+  Put(p, f.Id);
+  Put(p, f.GroupIndex);
+  Put(p, f.MaterialIndex);
+  Put(p, f.SmoothIndex);
+  Put(p, f.Shown);
 }
 
 struct TFaceIds {
@@ -146,20 +194,44 @@ struct TFaceIds {
 };
 
 void LoadFace(TObjectStream& s, TObjFace& f, std::vector<TFaceVert>& corners, TFaceIds& ids) {
+  constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
   s.GetItemHeader(ClassOf<TCollection>(), ids.Collection);
-  const TCollectionHeader ch = TCollectionHeader::Read(s, 2 + TFaceVert::kMinStoredBytes);
+  const TCollectionHeader ch = TCollectionHeader::Read(s, kCornerBytes);
   f.FirstCorner = static_cast<std::uint32_t>(corners.size());
   f.CornerCount = ch.Count;
   f.CornerCapacity = ch.Capacity;
-  for (std::int32_t i = 0; i < ch.Count; ++i) {
+  std::int32_t i = 0;
+  if (ids.Corner == 0 && ch.Count > 0) {
+    // The first corner of the stream goes through the registry; the others match its id.
     s.GetItemHeader(ClassOf<TFaceVert>(), ids.Corner);
     corners.emplace_back().Load(s);
+    i = 1;
   }
-  f.Id = s.ReadInt32();
-  f.GroupIndex = s.ReadInt32();
-  f.MaterialIndex = s.ReadInt32();
-  f.SmoothIndex = s.ReadInt32();
-  f.Shown = s.ReadBool();
+  constexpr std::int32_t kBatch = 1024;
+  while (i < ch.Count) {
+    const std::int32_t n = std::min(kBatch, ch.Count - i);
+    const std::int64_t at = s.Position();
+    const std::uint8_t* p = s.ReadSpan(static_cast<std::size_t>(n) * kCornerBytes);
+    for (std::int32_t k = 0; k < n; ++k) {
+      std::uint16_t id;
+      Take(p, id);
+      if (id != ids.Corner)
+        s.FailAt(at + static_cast<std::int64_t>(k) * static_cast<std::int64_t>(kCornerBytes),
+                 "expected an object of class TFaceVert, found type id " + std::to_string(id));
+      TFaceVert& c = corners.emplace_back();
+      Take(p, c.VertexIndex);
+      Take(p, c.GroupVertexIndex);
+      Take(p, c.TexVertIndex);
+      Take(p, c.NormalIndex);
+    }
+    i += n;
+  }
+  const std::uint8_t* p = s.ReadSpan(17);
+  Take(p, f.Id);
+  Take(p, f.GroupIndex);
+  Take(p, f.MaterialIndex);
+  Take(p, f.SmoothIndex);
+  Take(p, f.Shown);
   f.ResetWorkingFlags();
 }
 

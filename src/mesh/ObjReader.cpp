@@ -70,6 +70,9 @@ struct TCornerText {
 class TObjParser {
  public:
   TObjParser(TObjData& mesh, std::string fileName) : mesh_(mesh), fileName_(std::move(fileName)) {}
+  // Target geometry: only "v " lines count, each one position.
+  TObjParser(TObjData& scratch, std::string fileName, TRecordList<TBaseVertex>& positions)
+      : mesh_(scratch), fileName_(std::move(fileName)), positions_(&positions) {}
 
   void Line(TText raw, long number);
   void Finish();
@@ -94,6 +97,7 @@ class TObjParser {
 
   TObjData& mesh_;
   std::string fileName_;
+  TRecordList<TBaseVertex>* positions_ = nullptr;
   long line_ = 0;
   std::int32_t normalsRead_ = 0;
   std::int32_t groupCounter_ = 0;
@@ -266,6 +270,14 @@ void TObjParser::Line(TText raw, long number) {
   line_ = number;
   const TText line = Trim(raw);
   if (line.Empty() || *line.p == '#') return;
+  if (positions_) {
+    if (line.StartsWith("v ")) {
+      TBaseVertex& p = positions_->Add(TBaseVertex{});
+      Point(AfterKeyword(line), p, false, "vertex");
+      p.Index = positions_->Count() - 1;
+    }
+    return;
+  }
   if (line.StartsWith("v ")) {
     Vertex(line);
   } else if (line.StartsWith("vt ")) {
@@ -438,44 +450,10 @@ class TFileReader {
   int fd_;
 };
 
-}  // namespace
-
-std::int32_t TableColour(std::size_t ordinal) {
-  const auto& c = kColourTable[ordinal % kColourTable.size()];
-  return RGBValue(c[0], c[1], c[2]);
-}
-
-std::string MeshNameOfFile(const std::string& fileName) {
-  const std::filesystem::path path(fileName);
-  std::string name = path.filename().string();
-  const std::string ext = path.extension().string();
-  if (!ext.empty()) name = name.substr(0, name.find(ext));
-  return name;
-}
-
-void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOptions& options) {
-  // The three "default" entries come first, so faces before any group, material or smoothing
-  // line belong to them; they keep the id -1.
-  {
-    auto group = std::make_unique<TGroup>(&mesh);
-    group->SetName("default");
-    mesh.Groups.Insert(std::move(group));
-    auto material = std::make_unique<TMaterial>(&mesh);
-    material->SetName("default");
-    mesh.Materials.Insert(std::move(material));
-    auto smooth = std::make_unique<TSmooth>(&mesh);
-    smooth->SetName("default");
-    mesh.Smooths.Insert(std::move(smooth));
-  }
-  std::error_code ec;
-  if (!std::filesystem::exists(fileName, ec)) return;
-
-  TFileReader file(fileName);
-  if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
-  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
-  mesh.Name = MeshNameOfFile(fileName);
-  mesh.FileName = fileName;
-
+// Feeds every line of the file to the parser, reading it in chunks through one buffer, and
+// drives the progress bar by bytes read.
+void ReadLines(TFileReader& file, const std::string& fileName, const TObjReadOptions& options,
+               TObjParser& parser) {
   const std::int64_t size = file.Size();
   IProgress* progress = options.Progress;
   if (progress) {
@@ -483,7 +461,6 @@ void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOpti
     progress->SetPosition(0);
   }
 
-  TObjParser parser(mesh, fileName);
   std::vector<char> buf(std::max<std::size_t>(options.ChunkSize, 16));
   std::size_t filled = 0;  // bytes in buf
   std::int64_t consumed = 0;
@@ -532,8 +509,62 @@ void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOpti
     consumed += static_cast<std::int64_t>(used);
     if (progress) progress->SetPosition(static_cast<int>(consumed / 1024));
   }
-  parser.Finish();
   if (progress) progress->SetPosition(0);
+}
+
+}  // namespace
+
+std::int32_t TableColour(std::size_t ordinal) {
+  const auto& c = kColourTable[ordinal % kColourTable.size()];
+  return RGBValue(c[0], c[1], c[2]);
+}
+
+std::string MeshNameOfFile(const std::string& fileName) {
+  const std::filesystem::path path(fileName);
+  std::string name = path.filename().string();
+  const std::string ext = path.extension().string();
+  if (!ext.empty()) name = name.substr(0, name.find(ext));
+  return name;
+}
+
+void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOptions& options) {
+  // The three "default" entries come first, so faces before any group, material or smoothing
+  // line belong to them; they keep the id -1.
+  {
+    auto group = std::make_unique<TGroup>(&mesh);
+    group->SetName("default");
+    mesh.Groups.Insert(std::move(group));
+    auto material = std::make_unique<TMaterial>(&mesh);
+    material->SetName("default");
+    mesh.Materials.Insert(std::move(material));
+    auto smooth = std::make_unique<TSmooth>(&mesh);
+    smooth->SetName("default");
+    mesh.Smooths.Insert(std::move(smooth));
+  }
+  std::error_code ec;
+  if (!std::filesystem::exists(fileName, ec)) return;
+
+  TFileReader file(fileName);
+  if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
+  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
+  mesh.Name = MeshNameOfFile(fileName);
+  mesh.FileName = fileName;
+
+  TObjParser parser(mesh, fileName);
+  ReadLines(file, fileName, options, parser);
+  parser.Finish();
+}
+
+void ReadTargetGeometry(const std::string& fileName, TRecordList<TBaseVertex>& positions,
+                        const TObjReadOptions& options) {
+  positions.Clear();
+  TFileReader file(fileName);
+  if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
+  std::error_code ec;
+  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
+  TObjData scratch;
+  TObjParser parser(scratch, fileName, positions);
+  ReadLines(file, fileName, options, parser);
 }
 
 }  // namespace tarvel

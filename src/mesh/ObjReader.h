@@ -50,6 +50,12 @@ struct TObjReadOptions {
 // be read; the mesh is then incomplete and the caller discards it.
 void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOptions& options = {});
 
+// Reads Poser target geometry: one position per "v " line, in file order, each with its line
+// number among the "v " lines as Index; every other line is ignored. Raises EObjRead when the
+// file cannot be read or a "v " line's numbers cannot be read.
+void ReadTargetGeometry(const std::string& fileName, TRecordList<TBaseVertex>& positions,
+                        const TObjReadOptions& options = {});
+
 // The mesh name of a file: its name without folder, cut before the first occurrence of its
 // extension ("x.obj.obj" gives "x").
 std::string MeshNameOfFile(const std::string& fileName);

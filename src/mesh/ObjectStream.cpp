@@ -186,6 +186,28 @@ void TObjectStream::ReadSlow(void* dst, std::size_t count) {
   }
 }
 
+// Makes `count` bytes readable at pos_, or fails.
+void TObjectStream::ReadSpanSlow(std::size_t count) {
+  if (mode_ == TMode::FileWrite) Fail("the stream is open for writing");
+  if (static_cast<std::int64_t>(count) > BytesLeft())
+    Fail("the stream ends " + std::to_string(std::max<std::int64_t>(BytesLeft(), 0)) +
+         " bytes further, " + std::to_string(count) + " bytes were needed");
+  if (mode_ != TMode::FileRead || count > buf_.size()) Fail("unexpected end of stream");
+  Refill();
+  if (end_ - pos_ < count) Fail("unexpected end of file");
+}
+
+// Makes room for `count` bytes at pos_.
+void TObjectStream::WriteSpanSlow(std::size_t count) {
+  if (!writable_) Fail("the stream is open for reading");
+  if (mode_ == TMode::Memory) {
+    buf_.resize(std::max(pos_ + count, std::max<std::size_t>(256, buf_.size() * 2)));
+    return;
+  }
+  FlushWrite();
+  if (buf_.size() < count) buf_.resize(count);
+}
+
 void TObjectStream::ReadBytes(void* dst, std::size_t count) {
   if (end_ - pos_ >= count) {
     if (count) std::memcpy(dst, buf_.data() + pos_, count);
@@ -354,11 +376,22 @@ std::unique_ptr<TStreamableObject> TObjectStream::Get() {
   return cls->Load(*this);
 }
 
-void TObjectStream::PutHeader(const TClassInfo* cls) { WriteUInt16(IdForClass(cls)); }
+std::uint16_t TObjectStream::CachedIdForClass(const TClassInfo* cls) const {
+  TIdCacheEntry& e = idCache_[(reinterpret_cast<std::uintptr_t>(cls) >> 4) & 7];
+  if (e.Class != cls) e = {cls, IdForClass(cls)};
+  return e.Id;
+}
+
+void TObjectStream::PutHeader(const TClassInfo* cls) { WriteUInt16(CachedIdForClass(cls)); }
 
 void TObjectStream::GetHeader(const TClassInfo* cls) {
-  std::uint16_t none = 0;
-  GetItemHeader(cls, none);
+  // The usual case: the id this stream would write for the class. Ids name one class each, so
+  // a match needs no registry lookup.
+  const TIdCacheEntry& e = idCache_[(reinterpret_cast<std::uintptr_t>(cls) >> 4) & 7];
+  std::uint16_t expected = e.Class == cls ? e.Id : 0;
+  GetItemHeader(cls, expected);
+  if (e.Class != cls && !registry_->Empty() && registry_->IdOfClass(cls) == expected)
+    idCache_[(reinterpret_cast<std::uintptr_t>(cls) >> 4) & 7] = {cls, expected};
 }
 
 void TObjectStream::GetItemHeader(const TClassInfo* cls, std::uint16_t& cachedId) {

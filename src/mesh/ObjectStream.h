@@ -6,6 +6,7 @@
 // EObjectStream with the byte offset where it went wrong.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -63,6 +64,7 @@ struct TClassInfo {
 template <class T>
 class TRecordBox final : public TStreamableObject {
  public:
+  static constexpr std::string_view kClassName = T::kClassName;
   TRecordBox() = default;
   explicit TRecordBox(TObjectStream& s) { Value.Load(s); }
   std::uint16_t StreamId() const override { return T::kStreamId; }
@@ -185,7 +187,10 @@ class TObjectStream {
   TObjectStream& operator=(const TObjectStream&) = delete;
 
   const TStreamRegistry& Registry() const { return *registry_; }
-  void SetRegistry(const TStreamRegistry& registry) { registry_ = &registry; }
+  void SetRegistry(const TStreamRegistry& registry) {
+    registry_ = &registry;
+    idCache_ = {};
+  }
 
   // Objects.
   void Put(const TStreamableObject& obj);
@@ -237,6 +242,22 @@ class TObjectStream {
   void WriteSingle(float v) { WritePod(v); }
   void WriteDouble(double v) { WritePod(v); }
 
+  // Direct access for fixed-size records: the next `count` bytes to read (they are consumed),
+  // or room for the next `count` bytes to write. `count` must be small (at most 64 KiB).
+  const std::uint8_t* ReadSpan(std::size_t count) {
+    if (end_ - pos_ < count) ReadSpanSlow(count);
+    const std::uint8_t* p = buf_.data() + pos_;
+    pos_ += count;
+    return p;
+  }
+  std::uint8_t* WriteSpan(std::size_t count) {
+    if (!writable_ || buf_.size() - pos_ < count) WriteSpanSlow(count);
+    std::uint8_t* p = buf_.data() + pos_;
+    pos_ += count;
+    if (pos_ > end_) end_ = pos_;
+    return p;
+  }
+
   // Reads a count of items that each take at least minItemBytes, and fails when it is
   // negative or more than the bytes left could hold.
   std::int32_t ReadCount(std::size_t minItemBytes, std::string_view what);
@@ -287,6 +308,16 @@ class TObjectStream {
     }
   }
   void ReadSlow(void* dst, std::size_t count);
+  void ReadSpanSlow(std::size_t count);
+  void WriteSpanSlow(std::size_t count);
+  // The write id of a class, remembered per stream: nested records ask for the same few
+  // classes millions of times.
+  std::uint16_t CachedIdForClass(const TClassInfo* cls) const;
+  struct TIdCacheEntry {
+    const TClassInfo* Class = nullptr;
+    std::uint16_t Id = 0;
+  };
+  mutable std::array<TIdCacheEntry, 8> idCache_{};
   void Refill();
   void FlushWrite();
 

@@ -217,6 +217,12 @@ std::vector<std::unique_ptr<TVertCopy>> TMultiObjData::BackupSelection() {
   return copies;
 }
 
+std::vector<std::unique_ptr<TMTGroupInfoList>> TMultiObjData::MorphInfoList() const {
+  std::vector<std::unique_ptr<TMTGroupInfoList>> lists;
+  Meshes.ForEach([&](const TObjData& m) { m.MorphInfoList(lists); });
+  return lists;
+}
+
 void TMultiObjData::ResetMorphDials() {
   Meshes.ForEach([](TObjData& m) { m.ResetMorphDials(); });
 }

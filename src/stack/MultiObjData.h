@@ -81,6 +81,9 @@ class TMultiObjData : public TStreamableObject {
   void LinkShapedPositions();
   std::vector<std::unique_ptr<TVertCopy>> BackupSelection();
   void ResetMorphDials();
+  // For every group with morph targets and vertices taking part, the target positions that a
+  // transform moves along; caller owns them.
+  std::vector<std::unique_ptr<TMTGroupInfoList>> MorphInfoList() const;
   std::unique_ptr<TTypedCollection<TInfoObjData>> SaveViewState() const;
   void RestoreViewState(const TTypedCollection<TInfoObjData>& snapshot);
 

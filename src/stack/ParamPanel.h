@@ -47,6 +47,8 @@ class INumberEdit : public virtual IParamControl {
  public:
   virtual double Value() const = 0;
   virtual void SetValue(double value) = 0;
+  // True while the user has emptied the field; commands ignore such a change.
+  virtual bool IsBlank() const { return false; }
   virtual void SetDecimals(int decimals) = 0;
   virtual void SetStep(double step) = 0;
   virtual void SetRange(double minimum, double maximum) = 0;

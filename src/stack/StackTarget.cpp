@@ -2,6 +2,10 @@
 
 #include <functional>
 
+#include "commands/Padlocks.h"
+#include "commands/Specular.h"
+#include "commands/Transforms.h"
+#include "commands/UseMorphTarget.h"
 #include "stack/MultiObjData.h"
 #include "stack/SelectCommands.h"
 #include "stack/StackMng.h"
@@ -29,12 +33,12 @@ using namespace flags;
 
 // The command kinds of the one target, in menu order.
 const TKind kKinds[] = {
-    {500, "Lock edit of all groups", nullptr, {kPadlocks}, nullptr},
-    {501, "Unlock edit of all groups", nullptr, {kPadlocks}, nullptr},
-    {504, "Lock edit of right side", nullptr, {kPadlocks}, nullptr},
-    {505, "Unlock edit of right side", nullptr, {kPadlocks}, nullptr},
-    {506, "Lock edit of left side", nullptr, {kPadlocks}, nullptr},
-    {507, "Unlock edit of left side", nullptr, {kPadlocks}, nullptr},
+    {500, "Lock edit of all groups", nullptr, {kPadlocks}, Make<TSCLockAllGroups>},
+    {501, "Unlock edit of all groups", nullptr, {kPadlocks}, Make<TSCUnLockAllGroups>},
+    {504, "Lock edit of right side", nullptr, {kPadlocks}, Make<TSCLockRightSide>},
+    {505, "Unlock edit of right side", nullptr, {kPadlocks}, Make<TSCUnlockRightSide>},
+    {506, "Lock edit of left side", nullptr, {kPadlocks}, Make<TSCLockLeftSide>},
+    {507, "Unlock edit of left side", nullptr, {kPadlocks}, Make<TSCUnlockLeftSide>},
     {1,
      "Select Group",
      "Group %1 selected",
@@ -45,10 +49,10 @@ const TKind kKinds[] = {
      "Group %1 deselected",
      {kGroupMenu, kOnlyUnlockedGroup},
      Make<TSCDeselectGroup>},
-    {502, "Lock edit of group", nullptr, {kGroupMenu, kOnlyUnlockedGroup}, nullptr},
-    {503, "Unlock edit of group", nullptr, {kGroupMenu, kOnlyLockedGroup}, nullptr},
-    {508, "Lock coordinates X=0", nullptr, {kPadlocks}, nullptr},
-    {509, "Unlock coordinates X=0", nullptr, {kPadlocks}, nullptr},
+    {502, "Lock edit of group", nullptr, {kGroupMenu, kOnlyUnlockedGroup}, Make<TSCLockGroup>},
+    {503, "Unlock edit of group", nullptr, {kGroupMenu, kOnlyLockedGroup}, Make<TSCUnlockGroup>},
+    {508, "Lock coordinates X=0", nullptr, {kPadlocks}, Make<TSCLockX0>},
+    {509, "Unlock coordinates X=0", nullptr, {kPadlocks}, Make<TSCUnlockX0>},
     {3, "Select material", "Material %1 selected", {kMaterialMenu}, Make<TSCSelectMaterial>},
     {4, "Deselect material", "Material %1 deselected", {kMaterialMenu}, Make<TSCDeselectMaterial>},
     {5, "Select material", "Material %1 selected", {kGroupMatMenu}, Make<TSCSelectGroupMat>},
@@ -58,12 +62,12 @@ const TKind kKinds[] = {
     {9, "Invert selection", nullptr, {kSelections}, Make<TSCInvertSelection>},
     {10, "Soft selection", nullptr, {kSelections}, nullptr},
     {13, "Select surface", nullptr, {kSelections}, nullptr},
-    {100, "Translate to 0,0,0", nullptr, {kTransformers}, nullptr},
-    {101, "Translate", nullptr, {kTransformers}, nullptr},
-    {102, "Rotate", nullptr, {kTransformers}, nullptr},
-    {103, "Scale", nullptr, {kTransformers}, nullptr},
-    {1000, "Use morph target", nullptr, {kMorphTargetMenu}, nullptr},
-    {1500, "Mirror selection", nullptr, {kModifiers}, nullptr},
+    {100, "Translate to 0,0,0", nullptr, {kTransformers}, Make<TSCTranslateToZero>},
+    {101, "Translate", nullptr, {kTransformers}, Make<TSCTranslate>},
+    {102, "Rotate", nullptr, {kTransformers}, Make<TSCRotate>},
+    {103, "Scale", nullptr, {kTransformers}, Make<TSCScale>},
+    {1000, "Use morph target", nullptr, {kMorphTargetMenu}, Make<TSCUseMorphTarget>},
+    {1500, "Mirror selection", nullptr, {kModifiers}, Make<TSCSpecular>},
 };
 
 std::unique_ptr<TTypedCollection<TStackTarget>> BuildTargets() {
@@ -206,6 +210,22 @@ void RegisterStackStreamClasses(TStreamRegistry& r) {
   r.Register(ClassOf<TSCSelectAll>());
   r.Register(ClassOf<TSCClearSelection>());
   r.Register(ClassOf<TSCInvertSelection>());
+  r.Register(ClassOf<TSCSpecular>());
+  r.Register(ClassOf<TSCTranslate>());
+  r.Register(ClassOf<TSCTranslateToZero>());
+  r.Register(ClassOf<TSCRotate>());
+  r.Register(ClassOf<TSCScale>());
+  r.Register(ClassOf<TSCLockAllGroups>());
+  r.Register(ClassOf<TSCUnLockAllGroups>());
+  r.Register(ClassOf<TSCLockGroup>());
+  r.Register(ClassOf<TSCUnlockGroup>());
+  r.Register(ClassOf<TSCLockRightSide>());
+  r.Register(ClassOf<TSCUnlockRightSide>());
+  r.Register(ClassOf<TSCLockLeftSide>());
+  r.Register(ClassOf<TSCUnlockLeftSide>());
+  r.Register(ClassOf<TSCLockX0>());
+  r.Register(ClassOf<TSCUnlockX0>());
+  r.Register(ClassOf<TSCUseMorphTarget>());
   r.Register(ClassOf<TStackMng>());
   r.Register(ClassOf<TStackTarget>());
   r.Register(ClassOf<TCommandDescriptor>());
