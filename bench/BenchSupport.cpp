@@ -33,19 +33,27 @@ const std::string& GeneratedFigure(long vertices) {
   return files.emplace(vertices, name).first->second;
 }
 
+namespace {
+// Benchmarks are named in ratios with or without the "/min_time:..." suffix MinTime adds.
+std::string WithoutMinTime(std::string name) {
+  if (const auto cut = name.find("/min_time:"); cut != std::string::npos) name.resize(cut);
+  return name;
+}
+}  // namespace
+
 void TRatioReporter::ReportRuns(const std::vector<Run>& runs) {
   ConsoleReporter::ReportRuns(runs);
   for (const Run& r : runs)
     if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-      times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+      times_[WithoutMinTime(r.benchmark_name())] = r.GetAdjustedRealTime();
 }
 
 void TRatioReporter::Finalize() {
   ConsoleReporter::Finalize();
   std::printf("\nRatios (real time, same run):\n");
   for (const auto& [name, base] : ratios_) {
-    auto a = times_.find(name);
-    auto b = times_.find(base);
+    auto a = times_.find(WithoutMinTime(name));
+    auto b = times_.find(WithoutMinTime(base));
     if (a == times_.end() || b == times_.end() || b->second <= 0) continue;
     std::printf("  %-44s / %-44s = %6.2f\n", name.c_str(), base.c_str(), a->second / b->second);
   }

@@ -213,18 +213,25 @@ struct TBuilder {
     };
     if (c.CapStart) startPole = pole(c.StartPole);
     endPole = pole(c.EndPole);
+    // Keep faces facing outwards on both sides of the figure: mirroring a chain and running
+    // it downwards each turn the winding of its rings round.
+    const bool reversed = right != (c.To < c.From);
 
     for (std::size_t p = 0; p < c.Parts.size(); ++p) {
       const std::string group = SideName(c.Parts[p].Group, right);
       Use(group, c.Parts[p].Material);
       F.Text("s 1");
       F.EndLine();
-      if (p == 0 && c.CapStart)
-        for (int k = 0; k < n; ++k) Face({startPole, at(0, k + 1), at(0, k)});
+      if (p == 0 && c.CapStart) {
+        for (int k = 0; k < n; ++k)
+          if (reversed)
+            Face({startPole, at(0, k), at(0, k + 1)});
+          else
+            Face({startPole, at(0, k + 1), at(0, k)});
+      }
       for (int i = static_cast<int>(p) * per; i < static_cast<int>(p + 1) * per; ++i)
         for (int k = 0; k < n; ++k)
-          // Keep faces facing outwards on both sides of the figure.
-          if (right)
+          if (reversed)
             Face({at(i, k), at(i + 1, k), at(i + 1, k + 1), at(i, k + 1)});
           else
             Face({at(i, k), at(i, k + 1), at(i + 1, k + 1), at(i + 1, k)});
@@ -233,7 +240,7 @@ struct TBuilder {
         F.Text("s off");
         F.EndLine();
         for (int k = 0; k < n; ++k)
-          if (right)
+          if (reversed)
             Face({at(rings - 1, k + 1), at(rings - 1, k), endPole});
           else
             Face({at(rings - 1, k), at(rings - 1, k + 1), endPole});

@@ -438,6 +438,7 @@ class TFileReader {
     struct stat st {};
     return ::fstat(fd_, &st) == 0 ? st.st_size : 0;
   }
+  bool Rewind() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
   // Bytes read, 0 at the end, -1 on error (errno set).
   long Read(char* dst, std::size_t count) {
     for (;;) {
@@ -449,6 +450,48 @@ class TFileReader {
  private:
   int fd_;
 };
+
+struct TRecordCounts {
+  std::size_t Vertices = 0, TexVerts = 0, Faces = 0;
+};
+
+// A quick pass over the file counting vertex, texture and face lines; only a size hint.
+TRecordCounts CountRecords(TFileReader& file) {
+  TRecordCounts counts;
+  std::vector<char> buf(std::size_t{1} << 20);
+  std::size_t filled = 0;
+  for (;;) {
+    const long got = file.Read(buf.data() + filled, buf.size() - filled);
+    if (got < 0) return counts;
+    filled += static_cast<std::size_t>(got);
+    const char* p = buf.data();
+    const char* e = p + filled;
+    const char* stop = got == 0 ? e : static_cast<const char*>(memrchr(p, '\n', filled));
+    if (!stop) {
+      if (filled == buf.size()) buf.resize(buf.size() * 2);
+      continue;
+    }
+    if (got != 0) ++stop;
+    while (p < stop) {
+      while (p < stop && IsTrimmed(*p)) ++p;
+      if (stop - p >= 2) {
+        if (p[0] == 'v' && p[1] == ' ')
+          ++counts.Vertices;
+        else if (p[0] == 'v' && p[1] == 't')
+          ++counts.TexVerts;
+        else if (p[0] == 'f' && (p[1] == ' ' || p[1] == 'o'))
+          ++counts.Faces;
+      }
+      const char* nl =
+          static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
+      p = nl ? nl + 1 : stop;
+    }
+    const std::size_t used = static_cast<std::size_t>(stop - buf.data());
+    std::memmove(buf.data(), stop, filled - used);
+    filled -= used;
+    if (got == 0) return counts;
+  }
+}
 
 // Feeds every line of the file to the parser, reading it in chunks through one buffer, and
 // drives the progress bar by bytes read.
@@ -549,6 +592,15 @@ void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOpti
   if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
   mesh.Name = MeshNameOfFile(fileName);
   mesh.FileName = fileName;
+
+  // Knowing the counts first, the big arrays are allocated once at their final size instead of
+  // growing by copies; fresh memory is expensive to touch.
+  const TRecordCounts counts = CountRecords(file);
+  if (!file.Rewind()) throw EObjRead(fileName, 0, std::strerror(errno));
+  mesh.Vertices.Reserve(counts.Vertices);
+  mesh.TexVerts.Reserve(counts.TexVerts);
+  mesh.Faces.Items().reserve(counts.Faces);
+  mesh.Faces.AllCorners().reserve(counts.Faces * 4);
 
   TObjParser parser(mesh, fileName);
   ReadLines(file, fileName, options, parser);

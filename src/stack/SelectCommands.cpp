@@ -80,6 +80,7 @@ void TSCSelectGroup::Execute() {
   if (TGroup* g = FindGroup()) {
     Apply(*g);
     RefreshVertexFlags(g->Owner);
+    if (Caption.starts_with(kRed)) UpdateCaption();  // found again: the name comes back
   } else {
     Failed = true;
     UpdateCaption();
@@ -175,6 +176,7 @@ void TSCSelectMaterial::Execute() {
   if (TMaterial* m = FindMaterial()) {
     m->SelectFaces(Selects());
     RefreshVertexFlags(m->Owner);
+    if (Caption.starts_with(kRed)) UpdateCaption();  // found again: the name comes back
   } else {
     Failed = true;
     UpdateCaption();
@@ -283,6 +285,7 @@ void TSCSelectGroupMat::Execute() {
   if (TGroupMatInfo* e = FindEntry()) {
     e->Group->SelectFacesOfEntry(*e, Selects());
     RefreshVertexFlags(e->Group->Owner);
+    if (Caption.starts_with(kRed)) UpdateCaption();  // found again: the name comes back
   } else {
     Failed = true;
     UpdateCaption();

@@ -1,5 +1,6 @@
 // The process-wide registry of every stream class of the program.
 #include "mesh/ObjectStream.h"
+#include "stack/MultiObjData.h"
 #include "stack/StatusInfo.h"
 
 namespace tarvel {
@@ -12,6 +13,7 @@ TStreamRegistry& StreamRegistry() {
     TStreamRegistry r;
     RegisterMeshStreamClasses(r);
     RegisterEditStateStreamClasses(r);
+    r.Register(ClassOf<TMultiObjData>());
     RegisterStackStreamClasses(r);
     return r;
   }();

@@ -1,0 +1,699 @@
+#include "commands/Specular.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <span>
+#include <utility>
+
+#include "stack/StackMng.h"
+
+namespace tarvel {
+
+namespace {
+
+IWaitCursor* gWaitCursor = nullptr;
+
+constexpr float kNoDistance = 10000000.0f;
+
+bool IsFinite(const TBaseVertex& v) {
+  return std::isfinite(v.X) && std::isfinite(v.Y) && std::isfinite(v.Z);
+}
+
+// A hash grid over points. Cells are cubes of one size; a cell's points sit in the bucket its
+// coordinates hash to, in the order they were given (ascending vertex order), so the first
+// hit of a bucket scan is its smallest vertex. Buckets may hold points of several cells;
+// callers test every point they scan, so a collision only costs time.
+class TPointGrid {
+ public:
+  struct TCell {
+    std::int64_t X, Y, Z;
+  };
+
+  // `points` carry their vertex in Index and come in ascending Index order.
+  TPointGrid(std::vector<TBaseVertex> points, const TBaseVertex& origin, double cellSize)
+      : origin_(origin), size_(cellSize), oneCell_(!std::isfinite(cellSize)) {
+    std::size_t buckets = 1;
+    while (buckets < points.size()) buckets <<= 1;
+    mask_ = buckets - 1;
+    std::vector<std::uint32_t> bucketOf(points.size());
+    start_.assign(buckets + 1, 0);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      bucketOf[i] = static_cast<std::uint32_t>(Bucket(CellOf(points[i])));
+      ++start_[bucketOf[i] + 1];
+    }
+    for (std::size_t b = 0; b < buckets; ++b) start_[b + 1] += start_[b];
+    entries_.resize(points.size());
+    std::vector<std::uint32_t> fill(start_.begin(), start_.end() - 1);
+    for (std::size_t i = 0; i < points.size(); ++i) entries_[fill[bucketOf[i]]++] = points[i];
+  }
+
+  // The cell along one axis: monotone in the coordinate, so the cells of a range of
+  // coordinates lie between the cells of its ends.
+  std::int64_t Axis(double v, double origin) const {
+    if (oneCell_) return 0;
+    const double c = std::floor((v - origin) / size_);
+    if (std::isnan(c)) return 0;
+    constexpr double kLimit = 1099511627776.0;  // 2^40 cells each way
+    return static_cast<std::int64_t>(std::clamp(c, -kLimit, kLimit));
+  }
+  TCell CellOf(const TBaseVertex& p) const {
+    return {Axis(p.X, origin_.X), Axis(p.Y, origin_.Y), Axis(p.Z, origin_.Z)};
+  }
+  std::size_t Bucket(const TCell& c) const {
+    std::uint64_t h = static_cast<std::uint64_t>(c.X) * 0x9E3779B97F4A7C15ull +
+                      static_cast<std::uint64_t>(c.Y) * 0xC2B2AE3D27D4EB4Full +
+                      static_cast<std::uint64_t>(c.Z) * 0x165667B19E3779F9ull;
+    h ^= h >> 31;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 29;
+    return static_cast<std::size_t>(h & mask_);
+  }
+  std::span<const TBaseVertex> All() const { return entries_; }
+  std::span<const TBaseVertex> Points(std::size_t bucket) const {
+    return {entries_.data() + start_[bucket], start_[bucket + 1] - start_[bucket]};
+  }
+  const TBaseVertex& Origin() const { return origin_; }
+
+ private:
+  TBaseVertex origin_;
+  double size_;
+  bool oneCell_;
+  std::size_t mask_ = 0;
+  std::vector<std::uint32_t> start_;
+  std::vector<TBaseVertex> entries_;
+};
+
+// Lower corner and largest extent of finite points.
+struct TBounds {
+  TBaseVertex Min;
+  double Extent = 0;
+};
+
+TBounds BoundsOf(std::span<const TBaseVertex> points) {
+  TBaseVertex lo, hi;
+  lo.X = lo.Y = lo.Z = std::numeric_limits<double>::infinity();
+  hi.X = hi.Y = hi.Z = -std::numeric_limits<double>::infinity();
+  for (const TBaseVertex& p : points) {
+    lo.X = std::min(lo.X, p.X), lo.Y = std::min(lo.Y, p.Y), lo.Z = std::min(lo.Z, p.Z);
+    hi.X = std::max(hi.X, p.X), hi.Y = std::max(hi.Y, p.Y), hi.Z = std::max(hi.Z, p.Z);
+  }
+  TBounds b;
+  if (points.empty()) return b;
+  b.Min = lo;
+  b.Extent = std::max({hi.X - lo.X, hi.Y - lo.Y, hi.Z - lo.Z});
+  return b;
+}
+
+// The buckets of every cell that a box [lo, hi] touches, each once.
+struct TBucketSet {
+  std::array<std::size_t, 27> Items;
+  int Count = 0;
+  void Add(std::size_t b) {
+    for (int i = 0; i < Count; ++i)
+      if (Items[static_cast<std::size_t>(i)] == b) return;
+    Items[static_cast<std::size_t>(Count++)] = b;
+  }
+};
+
+TBucketSet BucketsOfBox(const TPointGrid& grid, const TBaseVertex& lo, const TBaseVertex& hi) {
+  const TBaseVertex& o = grid.Origin();
+  const std::int64_t x0 = grid.Axis(lo.X, o.X), x1 = grid.Axis(hi.X, o.X);
+  const std::int64_t y0 = grid.Axis(lo.Y, o.Y), y1 = grid.Axis(hi.Y, o.Y);
+  const std::int64_t z0 = grid.Axis(lo.Z, o.Z), z1 = grid.Axis(hi.Z, o.Z);
+  TBucketSet set;
+  // The cells are at least twice the tolerance wide, so a box spans at most two per axis;
+  // three are allowed for rounding.
+  for (std::int64_t x = x0; x <= std::min(x1, x0 + 2); ++x)
+    for (std::int64_t y = y0; y <= std::min(y1, y0 + 2); ++y)
+      for (std::int64_t z = z0; z <= std::min(z1, z0 + 2); ++z) set.Add(grid.Bucket({x, y, z}));
+  return set;
+}
+
+// Mirror partners of one pristine mesh. A partner q of p lies strictly inside the cube of
+// half-size `tolerance` around (-p.x, p.y, p.z); the grid's cells are twice that wide.
+class TMirrorFinder {
+ public:
+  TMirrorFinder(const TObjData& pristine, float tolerance)
+      : tolerance_(tolerance), grid_(MakeGrid(pristine, tolerance)) {}
+
+  struct TResult {
+    std::int32_t First = -1;  // smallest matching vertex position
+    std::int32_t Last = -1;   // largest
+    std::int32_t Matches = 0;
+  };
+
+  // The matches of pristine vertex `self` other than itself; with `counting` all of them,
+  // otherwise only the first.
+  TResult Find(const TBaseVertex& p, std::int32_t self, bool counting) const {
+    TResult r;
+    if (!(tolerance_ > 0) || !IsFinite(p)) return r;
+    const double t = tolerance_;
+    TBaseVertex lo, hi;
+    lo.X = -p.X - t, hi.X = -p.X + t;
+    lo.Y = p.Y - t, hi.Y = p.Y + t;
+    lo.Z = p.Z - t, hi.Z = p.Z + t;
+    const TBucketSet buckets = BucketsOfBox(grid_, lo, hi);
+    std::int32_t first = std::numeric_limits<std::int32_t>::max();
+    for (int b = 0; b < buckets.Count; ++b) {
+      for (const TBaseVertex& q : grid_.Points(buckets.Items[static_cast<std::size_t>(b)])) {
+        if (!counting && q.Index >= first) break;
+        if (q.Index == self || !IsMirrorOf(p, q, tolerance_)) continue;
+        ++r.Matches;
+        first = std::min(first, q.Index);
+        r.Last = std::max(r.Last, q.Index);
+        if (!counting) break;
+      }
+    }
+    if (r.Matches > 0) r.First = first;
+    return r;
+  }
+
+ private:
+  static TPointGrid MakeGrid(const TObjData& pristine, float tolerance) {
+    std::vector<TBaseVertex> points;
+    if (tolerance > 0) {
+      points.reserve(static_cast<std::size_t>(pristine.Vertices.Count()));
+      // A point with an infinite or undefined coordinate matches nothing.
+      for (std::int32_t k = 0; k < pristine.Vertices.Count(); ++k) {
+        const TObjVertex& v = pristine.Vertices[k];
+        if (!IsFinite(v)) continue;
+        TBaseVertex e;
+        e.X = v.X, e.Y = v.Y, e.Z = v.Z, e.Index = k;
+        points.push_back(e);
+      }
+    }
+    const TBounds b = BoundsOf(points);
+    // Cells of at least twice the tolerance; wider ones, up to the mean spacing of the points
+    // and 64 tolerances, mostly keep a query to one cell. Never more than 2^40 cells across.
+    const double t = static_cast<double>(tolerance);
+    const double spacing =
+        b.Extent / std::sqrt(static_cast<double>(std::max<std::size_t>(points.size(), 1)));
+    const double size =
+        std::max({2.0 * t, std::min(64.0 * t, spacing), b.Extent / 1099511627776.0});
+    return TPointGrid(std::move(points), b.Min, size);
+  }
+
+  float tolerance_;
+  TPointGrid grid_;
+};
+
+// The smallest Distance between two of the points, or kNoDistance when it is not below
+// `bound`. Points have single-precision coordinates and carry distinct Index values.
+float SmallestDistance(std::vector<TBaseVertex> points, float bound) {
+  if (points.size() < 2 || !(bound > 0)) return bound;
+  const TBounds box = BoundsOf(points);
+  if (box.Extent == 0) return std::min(bound, Distance(points[0], points[1]));
+
+  // An upper bound first: neighbours along a Z-order curve are usually close.
+  constexpr double kSteps = 2097151.0;  // 21 bits per axis
+  const double scale = std::isfinite(box.Extent) ? kSteps / box.Extent : 0;
+  auto quantise = [&](double v, double lo) {
+    const double q = std::clamp((v - lo) * scale, 0.0, kSteps);
+    std::uint64_t x = static_cast<std::uint64_t>(std::isnan(q) ? 0 : q);
+    // Spread 21 bits to every third bit.
+    x &= 0x1FFFFF;
+    x = (x | x << 32) & 0x1F00000000FFFFull;
+    x = (x | x << 16) & 0x1F0000FF0000FFull;
+    x = (x | x << 8) & 0x100F00F00F00F00Full;
+    x = (x | x << 4) & 0x10C30C30C30C30C3ull;
+    x = (x | x << 2) & 0x1249249249249249ull;
+    return x;
+  };
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> order(points.size());
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const TBaseVertex& p = points[i];
+    order[i] = {
+        quantise(p.X, box.Min.X) | quantise(p.Y, box.Min.Y) << 1 | quantise(p.Z, box.Min.Z) << 2,
+        static_cast<std::uint32_t>(i)};
+  }
+  std::sort(order.begin(), order.end());
+  float best = bound;
+  for (std::size_t i = 1; i < order.size() && best > 0; ++i) {
+    const float d = Distance(points[order[i - 1].second], points[order[i].second]);
+    if (d < best) best = d;
+  }
+  if (best == 0) return best;
+
+  // Every pair closer than half a cell lies in one cell or in two neighbouring ones, so with
+  // cells of 2.5 times the bound found above no closer pair is missed.
+  const TPointGrid grid(points, box.Min, 2.5 * static_cast<double>(best));
+  // Half of the 26 neighbours: each pair of neighbouring cells is visited from one side.
+  static constexpr std::array<std::array<int, 3>, 13> kForward = {{{1, 0, 0},
+                                                                   {-1, 1, 0},
+                                                                   {0, 1, 0},
+                                                                   {1, 1, 0},
+                                                                   {-1, -1, 1},
+                                                                   {0, -1, 1},
+                                                                   {1, -1, 1},
+                                                                   {-1, 0, 1},
+                                                                   {0, 0, 1},
+                                                                   {1, 0, 1},
+                                                                   {-1, 1, 1},
+                                                                   {0, 1, 1},
+                                                                   {1, 1, 1}}};
+  // Visited along the curve, so that neighbouring queries share cached cells.
+  for (const auto& [code, at] : order) {
+    const TBaseVertex& a = points[at];
+    const TPointGrid::TCell c = grid.CellOf(a);
+    for (const TBaseVertex& b : grid.Points(grid.Bucket(c))) {
+      if (b.Index <= a.Index) continue;
+      const float d = Distance(a, b);
+      if (d < best) best = d;
+    }
+    for (const auto& o : kForward) {
+      const std::size_t bucket = grid.Bucket({c.X + o[0], c.Y + o[1], c.Z + o[2]});
+      for (const TBaseVertex& b : grid.Points(bucket)) {
+        if (b.Index == a.Index) continue;  // a neighbour cell may share a's bucket
+        const float d = Distance(a, b);
+        if (d < best) best = d;
+      }
+    }
+    if (best == 0) break;
+  }
+  return best;
+}
+
+// The group entries of every vertex of a mesh, in group order: what a key search in every
+// group's vertex list would find.
+class TMemberships {
+ public:
+  struct TMember {
+    TGroup* Group;
+    std::int32_t Entry;
+  };
+
+  explicit TMemberships(const TObjData& mesh) {
+    const std::size_t n = static_cast<std::size_t>(mesh.Vertices.Count());
+    start_.assign(n + 1, 0);
+    auto each = [&](auto&& f) {
+      for (std::int32_t g = 0; g < mesh.Groups.Count(); ++g) {
+        const TGroupVertList& list = mesh.Groups[g]->Vertices;
+        for (std::int32_t k = 0; k < list.Count(); ++k) {
+          const std::int32_t v = list[k].VertexIndex;
+          // A key search finds the first of equal keys.
+          if (v < 0 || static_cast<std::size_t>(v) >= n) continue;
+          if (k > 0 && list[k - 1].VertexIndex == v) continue;
+          f(static_cast<std::size_t>(v), mesh.Groups[g], k);
+        }
+      }
+    };
+    each([&](std::size_t v, TGroup*, std::int32_t) { ++start_[v + 1]; });
+    for (std::size_t v = 0; v < n; ++v) start_[v + 1] += start_[v];
+    members_.resize(start_[n]);
+    std::vector<std::uint32_t> fill(start_.begin(), start_.end() - 1);
+    each([&](std::size_t v, TGroup* g, std::int32_t k) { members_[fill[v]++] = {g, k}; });
+  }
+
+  std::span<const TMember> Of(std::int32_t vertex) const {
+    if (vertex < 0 || static_cast<std::size_t>(vertex) + 1 >= start_.size()) return {};
+    const std::size_t v = static_cast<std::size_t>(vertex);
+    return {members_.data() + start_[v], start_[v + 1] - start_[v]};
+  }
+
+ private:
+  std::vector<std::uint32_t> start_;
+  std::vector<TMember> members_;
+};
+
+struct TDisplacement {
+  float X = 0, Y = 0, Z = 0;
+};
+
+void RefreshGroups(TObjData& mesh) {
+  mesh.Groups.ForEach([](TGroup& g) {
+    g.ApplyMorphTargets();
+    g.Refresh();
+  });
+}
+
+std::string FixedText(float value, int decimals) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value),
+                               std::chars_format::fixed, decimals);
+  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string();
+}
+
+}  // namespace
+
+void SetWaitCursor(IWaitCursor* provider) { gWaitCursor = provider; }
+
+TWaitCursorScope::TWaitCursorScope() : provider_(gWaitCursor) {
+  if (provider_) provider_->BeginWait();
+}
+
+TWaitCursorScope::~TWaitCursorScope() {
+  if (provider_) provider_->EndWait();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TSCSpecular::TSCSpecular(TStackMng* manager) : TSCModifier(manager) {}
+
+TSCSpecular::TSCSpecular(TObjectStream& s) : TSCModifier(s) {
+  CaptionFormat = s.ReadString();
+  Mode = s.ReadByte();
+  Precision = s.ReadSingle();
+  (void)s.ReadInt32();  // reserved
+  ResetMorphs = false;
+  Release();
+}
+
+void TSCSpecular::Store(TObjectStream& s) const {
+  TSCModifier::Store(s);
+  s.WriteString(CaptionFormat);
+  s.WriteByte(Mode);
+  s.WriteSingle(Precision);
+  s.WriteInt32(0);  // reserved
+}
+
+void TSCSpecular::SetObject(const TSceneObject& object) {
+  (void)object;  // the command works on the selection, not on an object
+  UpdateCaption();
+  Execute();
+}
+
+void TSCSpecular::Prepare() {
+  if (Manager && Manager->Live) Manager->Live->UpdateVertexFlags();
+}
+
+void TSCSpecular::UpdateCaption() {
+  Caption = CaptionFormat;
+  if (Manager) Manager->UpdateCommandLine(*this);
+}
+
+void TSCSpecular::Release() {
+  VertexBackups.reset();
+  MorphBackups.reset();
+  PrecisionEdit = nullptr;
+  ModeButtons.fill(nullptr);
+  ResetMorphsBox = nullptr;
+  InfoButton = nullptr;
+  TextLines.fill(nullptr);
+  OutOfSymmetry = 0;
+  CrossLinked = 0;
+  MinDistance = 0;
+  InfoValid = false;
+  InfoShown = false;
+}
+
+void TSCSpecular::FindMirrorPairs(bool counting) {
+  OutOfSymmetry = 0;
+  CrossLinked = 0;
+  TMultiObjData* live = Manager ? Manager->Live : nullptr;
+  TMultiObjData* pristine = Manager ? Manager->Pristine.get() : nullptr;
+  if (!live || !pristine) return;
+  for (std::int32_t i = 0; i < pristine->MeshCount(); ++i) {
+    TObjData& P = *pristine->Mesh(i);
+    TObjData* L = live->Mesh(i);
+    if (!L) continue;
+    const std::int32_t n = std::min(P.Vertices.Count(), L->Vertices.Count());
+    bool any = false;
+    for (std::int32_t j = 0; j < n; ++j)
+      if (L->Vertices[j].TakesPart()) {
+        P.Vertices[j].MirrorIndex = -1;
+        any = true;
+      }
+    if (!any) continue;
+    const TMirrorFinder finder(P, Precision);
+    for (std::int32_t j = 0; j < n; ++j) {
+      const TObjVertex& l = L->Vertices[j];
+      if (!l.TakesPart()) continue;
+      TObjVertex& p = P.Vertices[j];
+      // The live position decides whether the vertex is on the centre line.
+      if (IsOnCentreLine(l)) {
+        p.MirrorIndex = -10;
+        p.SideCode = 2;
+        continue;
+      }
+      p.SideCode = p.X < 0 ? 1 : 0;
+      const TMirrorFinder::TResult r = finder.Find(p, j, counting);
+      if (r.Matches == 0) {
+        ++OutOfSymmetry;
+        continue;
+      }
+      // Without counting the first match is taken, with counting the last.
+      p.MirrorIndex = P.Vertices[counting ? r.Last : r.First].Index;
+      if (counting) CrossLinked += r.Matches - 1;
+    }
+  }
+}
+
+void TSCSpecular::UndoLastApplication() {
+  if (VertexBackups) {
+    for (auto it = VertexBackups->rbegin(); it != VertexBackups->rend(); ++it) it->Restore();
+    VertexBackups.reset();
+  }
+  if (MorphBackups) {
+    for (auto it = MorphBackups->rbegin(); it != MorphBackups->rend(); ++it) it->Restore();
+    MorphBackups.reset();
+  }
+}
+
+void TSCSpecular::Execute() {
+  Failed = false;
+  FindMirrorPairs(false);
+  UndoLastApplication();
+  ApplyMirror();
+}
+
+void TSCSpecular::ApplyMirror() {
+  VertexBackups.emplace().reserve(1000);
+  MorphBackups.emplace().reserve(1000);
+  TMultiObjData* live = Manager ? Manager->Live : nullptr;
+  TMultiObjData* pristine = Manager ? Manager->Pristine.get() : nullptr;
+  const bool reset = Mode == kResetLeft || Mode == kResetRight;
+  for (std::int32_t i = 0; live && pristine && i < pristine->MeshCount(); ++i) {
+    TObjData& P = *pristine->Mesh(i);
+    TObjData* L = live->Mesh(i);
+    if (!L) continue;
+    if (reset) RefreshGroups(*L);
+
+    // Writes `target` and the morph positions of its entries in every group that holds it;
+    // the displacement comes from the first such group and is reused by the later ones.
+    std::optional<TMemberships> members;
+    auto write = [&](TObjVertex& target, auto&& displacement, auto&& place, auto&& morph) {
+      if (!members) members.emplace(*L);
+      bool first = true;
+      TDisplacement d;
+      for (const TMemberships::TMember& m : members->Of(target.Index)) {
+        VertexBackups->push_back({&target, target});
+        if (first) d = displacement();
+        first = false;
+        place();
+        m.Group->MorphTargets.ForEach([&](TMorphTarget& t) {
+          if (m.Entry >= t.Positions.Count()) return;
+          TBaseVertex& pos = t.Positions[m.Entry];
+          MorphBackups->push_back({&pos, pos});
+          morph(pos, d);
+        });
+      }
+    };
+
+    for (std::int32_t j = 0; j < L->Vertices.Count(); ++j) {
+      TObjVertex& l = L->Vertices[j];
+      if (!l.TakesPart()) continue;
+      TObjVertex* pp = P.Vertices.Find(l.Index);
+      if (!pp) continue;
+      const TObjVertex& p = *pp;
+      const bool copy =
+          (Mode == kLeftToRight && p.SideCode == 0) || (Mode == kRightToLeft && p.SideCode == 1);
+      const bool back = (Mode == kResetLeft && (p.SideCode == 0 || p.SideCode == 2)) ||
+                        (Mode == kResetRight && (p.SideCode == 1 || p.SideCode == 2));
+      if (copy && p.MirrorIndex >= 0) {
+        TObjVertex* vp = L->Vertices.Find(p.MirrorIndex);
+        if (!vp) continue;
+        TObjVertex& v = *vp;
+        // The displacement is taken as if x were written, even when v is X-locked.
+        write(
+            v,
+            [&] {
+              return TDisplacement{static_cast<float>(-l.X - v.X), static_cast<float>(l.Y - v.Y),
+                                   static_cast<float>(l.Z - v.Z)};
+            },
+            [&] {
+              v.SetX(-l.X);
+              v.Y = l.Y;
+              v.Z = l.Z;
+            },
+            [](TBaseVertex& pos, const TDisplacement& d) {
+              pos.X += d.X;
+              pos.Y += d.Y;
+              pos.Z += d.Z;
+            });
+      } else if (back) {
+        write(
+            l,
+            [&] {
+              return TDisplacement{static_cast<float>(l.X - p.X), static_cast<float>(l.Y - p.Y),
+                                   static_cast<float>(l.Z - p.Z)};
+            },
+            [&] {
+              l.SetX(p.X);
+              l.Y = p.Y;
+              l.Z = p.Z;
+            },
+            [&](TBaseVertex& pos, const TDisplacement& d) {
+              if (ResetMorphs) {
+                // The morph target then has no effect on the vertex.
+                pos.X = p.X;
+                pos.Y = p.Y;
+                pos.Z = p.Z;
+              } else {
+                pos.X -= d.X;
+                pos.Y -= d.Y;
+                pos.Z -= d.Z;
+              }
+            });
+      }
+    }
+    RefreshGroups(*L);
+  }
+  InfoValid = false;
+  ShowWarning();
+  ShowInfo();
+}
+
+void TSCSpecular::ComputeInfo() {
+  TWaitCursorScope wait;
+  FindMirrorPairs(true);
+  float m = kNoDistance;
+  if (TMultiObjData* live = Manager ? Manager->Live : nullptr) {
+    for (std::int32_t i = 0; i < live->MeshCount() && m > 0; ++i) {
+      const TObjData& L = *live->Mesh(i);
+      std::vector<TBaseVertex> points;
+      for (std::int32_t k = 0; k < L.Vertices.Count(); ++k) {
+        const TObjVertex& v = L.Vertices[k];
+        if (!v.TakesPart()) continue;
+        // Distances are taken in single precision; a point that is not finite there is at no
+        // finite distance from any other.
+        TBaseVertex e;
+        e.X = static_cast<float>(v.X), e.Y = static_cast<float>(v.Y);
+        e.Z = static_cast<float>(v.Z), e.Index = k;
+        if (IsFinite(e)) points.push_back(e);
+      }
+      m = SmallestDistance(std::move(points), m);
+    }
+  }
+  if (m == kNoDistance) m = 0;
+  MinDistance = m;
+  InfoValid = true;
+  ShowInfo();
+  InfoShown = true;
+}
+
+void TSCSpecular::SetLine(int line, std::string_view text) {
+  if (ITextLine* t = TextLines[static_cast<std::size_t>(line - 1)]) t->SetText(text);
+}
+
+void TSCSpecular::ShowWarning() {
+  if (OutOfSymmetry >= 1) {
+    SetLine(5, "Warning");
+    SetLine(6, std::to_string(OutOfSymmetry) + (OutOfSymmetry == 1 ? " vertex" : " vertices") +
+                   " out of symmetry");
+  } else {
+    SetLine(5, "");
+    SetLine(6, "");
+  }
+}
+
+void TSCSpecular::ShowInfo() {
+  if (!TextLines[0]) return;
+  if (!InfoValid) {
+    for (int line = 1; line <= 4; ++line) SetLine(line, "");
+    return;
+  }
+  SetLine(1, "Maximum distance between");
+  SetLine(2, "vertices is: " + FixedText(MinDistance, 7));
+  if (CrossLinked != 0) {
+    SetLine(3, "Error: there are " + std::to_string(CrossLinked) + " vertices");
+    SetLine(4, "cross linked");
+  } else {
+    SetLine(3, "");
+    SetLine(4, "");
+  }
+}
+
+void TSCSpecular::CreateControls(IParamPanel& panel, const TChangeHandler& onChange) {
+  auto own = [&](IParamControl& c) {
+    c.Tag = this;
+    c.OnChange = onChange;
+  };
+  auto widen = [](IParamControl& c, int width) {
+    TRect b = c.Bounds();
+    b.Width = width;
+    c.SetBounds(b);
+  };
+
+  int column = 0;
+  INumberEdit& precision = RatioEdit(panel, 3, 8, column, "Precision:", this, onChange);
+  widen(precision, 100);
+  precision.SetDecimals(7);
+  precision.SetStep(0.0000001);
+  precision.SetValue(Precision);
+  PrecisionEdit = &precision;
+
+  static constexpr std::array<std::string_view, 4> kModes = {"Left to right", "Right to left",
+                                                             "Reset left", "Reset right"};
+  int y = precision.Bounds().Bottom() + 5;
+  for (std::size_t i = 0; i < kModes.size(); ++i) {
+    IRadioButton& r = panel.AddRadioButton(5, y, kModes[i], 0);
+    widen(r, 100);
+    r.SetChecked(i == static_cast<std::size_t>(Mode));
+    own(r);
+    ModeButtons[i] = &r;
+    y = r.Bounds().Bottom() + 1;
+  }
+
+  ICheckBox& box = panel.AddCheckBox(6, y, "Reset morphs");
+  widen(box, 100);
+  box.SetChecked(ResetMorphs);
+  box.SetEnabled(Mode >= kResetLeft);
+  own(box);
+  ResetMorphsBox = &box;
+
+  IButton& info = panel.AddButton({10, box.Bounds().Bottom() + 5, 60, 20}, "Info");
+  own(info);
+  InfoButton = &info;
+
+  y = info.Bounds().Bottom() + 4;
+  const int height = panel.LabelHeight();
+  for (ITextLine*& line : TextLines) {
+    line = &panel.AddTextLine({3, y, 200, height}, "");
+    own(*line);
+    y += height;
+  }
+
+  ShowWarning();
+  ShowInfo();
+}
+
+void TSCSpecular::ControlChanged(IParamControl& sender) {
+  InfoShown = false;
+  if (!PrecisionEdit) return;
+  if (&sender == PrecisionEdit) {
+    if (PrecisionEdit->IsBlank()) return;  // an emptied field is ignored
+    Precision = static_cast<float>(PrecisionEdit->Value());
+  } else if (auto* radio = dynamic_cast<IRadioButton*>(&sender)) {
+    // Only the button that became checked counts; the one that lost its check may report too.
+    const auto own = std::find(ModeButtons.begin(), ModeButtons.end(), radio);
+    if (own == ModeButtons.end() || !radio->Checked()) return;
+    for (std::size_t i = 0; i < ModeButtons.size(); ++i)
+      if (ModeButtons[i] && ModeButtons[i]->Checked()) {
+        Mode = static_cast<std::uint8_t>(i);
+        break;
+      }
+    if (ResetMorphsBox) ResetMorphsBox->SetEnabled(Mode >= kResetLeft);
+  } else if (&sender == ResetMorphsBox) {
+    ResetMorphs = ResetMorphsBox->Checked();
+  } else if (&sender == InfoButton) {
+    ComputeInfo();
+  }
+  if (!InfoShown) {
+    TWaitCursorScope wait;
+    Execute();
+  }
+}
+
+}  // namespace tarvel

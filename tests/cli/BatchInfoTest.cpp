@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "mesh/ObjData.h"
+#include "mesh/ObjReader.h"
+
+namespace tarvel {
+namespace {
+
+using test::TTempDir;
+
+struct TRun {
+  int ExitCode = -1;
+  std::string Out;
+  std::string Err;
+};
+
+std::string Quoted(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// Runs the batch tool with these arguments in `folder`, capturing both output streams.
+TRun RunBatch(const std::string& args, const std::filesystem::path& folder) {
+  TTempDir tmp;
+  const std::string errFile = (tmp.Path() / "stderr.txt").string();
+  const std::string command = "cd " + Quoted(folder.string()) + " && " + Quoted(TARVEL_BATCH) +
+                              (args.empty() ? "" : " " + args) + " 2>" + Quoted(errFile);
+  TRun run;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) {
+    ADD_FAILURE() << "popen failed";
+    return run;
+  }
+  char buf[4096];
+  std::size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) run.Out.append(buf, got);
+  const int status = ::pclose(pipe);
+  run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream err(errFile, std::ios::binary);
+  std::stringstream ss;
+  ss << err.rdbuf();
+  run.Err = ss.str();
+  return run;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+// The line that starts with `label` followed by blanks and then holds `value` as its last field.
+bool HasLine(const std::string& text, const std::string& label, const std::string& value) {
+  for (const std::string& line : Lines(text)) {
+    if (line.rfind(label, 0) != 0) continue;
+    std::istringstream fields(line.substr(label.size()));
+    std::string field, last;
+    while (fields >> field) last = field;
+    if (last == value) return true;
+  }
+  return false;
+}
+
+const std::filesystem::path kProjectDir = std::filesystem::path(TARVEL_SAMPLES_DIR).parent_path();
+
+TEST(BatchInfoTest, InfoPrintsCountsAndOneLinePerGroup) {
+  const TRun run = RunBatch("info samples/figure.obj", kProjectDir);
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  TObjData mesh;
+  LoadFromObj(mesh, (kProjectDir / "samples" / "figure.obj").string());
+  ASSERT_GT(mesh.Vertices.Count(), 0);
+  EXPECT_TRUE(HasLine(run.Out, "figure ", "figure")) << run.Out;
+  EXPECT_TRUE(HasLine(run.Out, "vertices ", std::to_string(mesh.Vertices.Count()))) << run.Out;
+  EXPECT_TRUE(HasLine(run.Out, "texture coordinates ", std::to_string(mesh.TexVerts.Count())))
+      << run.Out;
+  EXPECT_TRUE(HasLine(run.Out, "faces ", std::to_string(mesh.Faces.Count()))) << run.Out;
+  EXPECT_TRUE(HasLine(run.Out, "groups ", std::to_string(mesh.Groups.Count()))) << run.Out;
+  EXPECT_TRUE(HasLine(run.Out, "materials ", std::to_string(mesh.Materials.Count()))) << run.Out;
+  EXPECT_TRUE(HasLine(run.Out, "smoothing groups ", std::to_string(mesh.Smooths.Count())))
+      << run.Out;
+  // One line per group: its name, faces and vertices, in mesh order.
+  const std::vector<std::string> lines = Lines(run.Out);
+  std::size_t next = 0;
+  mesh.Groups.ForEach([&](const TGroup& g) {
+    std::ostringstream expected;
+    expected << g.Name << " " << g.Faces.size() << " " << g.Vertices.Count();
+    bool found = false;
+    for (; next < lines.size() && !found; ++next) {
+      std::istringstream fields(lines[next]);
+      std::string name, faces, vertices, rest;
+      fields >> name >> faces >> vertices;
+      found = !(fields >> rest) && name + " " + faces + " " + vertices == expected.str();
+    }
+    EXPECT_TRUE(found) << "no line \"" << expected.str() << "\" in order";
+  });
+}
+
+TEST(BatchInfoTest, FailuresExitWithOneAndSayWhy) {
+  TTempDir dir;
+  std::string nine;
+  for (int i = 0; i < 9; ++i) nine += "v " + std::to_string(i) + " 0 0\n";
+  const std::string broken = dir.Write("broken.obj", nine + "f 1 2 10\n");
+  struct TCase {
+    const char* Name;
+    std::string File;
+    std::vector<std::string> InErr;
+  };
+  const std::vector<TCase> cases = {
+      {"missing file", (dir.Path() / "none.obj").string(), {"none.obj"}},
+      {"broken file", broken, {"broken.obj", "line 10", "vertex 10"}},
+  };
+  for (const TCase& tc : cases) {
+    SCOPED_TRACE(tc.Name);
+    const TRun run = RunBatch("info " + Quoted(tc.File), dir.Path());
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Out, "");
+    for (const std::string& part : tc.InErr)
+      EXPECT_NE(run.Err.find(part), std::string::npos) << run.Err;
+  }
+}
+
+TEST(BatchInfoTest, WrongUsageExitsWithTwo) {
+  for (const char* args : {"", "info", "stats samples/figure.obj", "info a.obj b.obj"}) {
+    SCOPED_TRACE(args);
+    const TRun run = RunBatch(args, kProjectDir);
+    EXPECT_EQ(run.ExitCode, 2);
+    EXPECT_NE(run.Err.find("usage"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, "");
+  }
+}
+
+}  // namespace
+}  // namespace tarvel
