@@ -27,8 +27,6 @@ void BM_Load(benchmark::State& state) {
 // A stack over the figure with everything selected and a mirror command made current.
 struct TMirrorScene {
   explicit TMirrorScene(long vertices) {
-    // The stack copies the edit state through the object stream.
-    tarvel::StreamRegistry().Register(tarvel::ClassOf<tarvel::TMultiObjData>());
     live.AddObjFile(GeneratedFigure(vertices));
     live.SelectAllFaces(true);
     stack = std::make_unique<tarvel::TStackMng>(*tarvel::FindStackTarget(1), live);

@@ -415,19 +415,25 @@ void TObjData::SetSide(std::uint8_t side) {
 void TObjData::UpdateVertexFlags() {
   if (Rebuilding) return;
   for (TObjVertex& v : Vertices) {
-    v.SetSelected(false);
+    v.Selected = false;
     v.Shown = false;
     v.Editable = false;
   }
+  const TFaceVert* corners = Faces.AllCorners().data();
   for (const TObjFace& f : Faces) {
+    if (!f.Selected && !f.Shown && !f.IsEditable()) continue;
     const bool editable = f.IsEditable();
-    for (const TFaceVert& c : Faces.Corners(f)) {
-      TObjVertex& v = CornerVertex(c);
-      if (f.Selected && !v.Selected) v.SetSelected(true);
-      if (f.Shown) v.Shown = true;
-      if (editable) v.Editable = true;
+    for (const TFaceVert* c = corners + f.FirstCorner; c != corners + f.FirstCorner + f.CornerCount;
+         ++c) {
+      TObjVertex& v = Vertices[c->VertexIndex];
+      v.Selected |= f.Selected;
+      v.Shown |= f.Shown;
+      v.Editable |= editable;
     }
   }
+  // The colour follows the final selection; the result is the same as recolouring at every
+  // change of the flag.
+  for (TObjVertex& v : Vertices) v.UpdateColour();
 }
 
 void TObjData::SelectAllFaces(bool selected) {

@@ -150,10 +150,12 @@ std::unique_ptr<TInfoObjData> TInfoObjData::Take(const TObjData& mesh) {
 
 void TInfoObjData::RestoreInto(TObjData& mesh) const {
   mesh.Visible = Visible;
+  std::int32_t hint = 0;
   for (TObjVertex& v : mesh.Vertices)
-    if (const TInfoVert* iv = Vertices.Find(v.Id)) v.Shown = iv->Shown;
+    if (const TInfoVert* iv = Vertices.FindNext(v.Id, hint)) v.Shown = iv->Shown;
+  hint = 0;
   for (TObjFace& f : mesh.Faces)
-    if (const TInfoFace* iface = Faces.Find(f.Id)) f.Shown = iface->Shown;
+    if (const TInfoFace* iface = Faces.FindNext(f.Id, hint)) f.Shown = iface->Shown;
   mesh.Groups.ForEach([&](TGroup& g) {
     const TInfoGroup* ig = Groups.Find(g.Id);
     if (!ig) return;

@@ -76,9 +76,23 @@ class TInfoList {
 
   T& Insert(const T& item) {
     auto& v = items_.Items();
+    if (v.empty() || v.back().Id < item.Id) return v.emplace_back(item);
     auto at = std::lower_bound(v.begin(), v.end(), item.Id,
                                [](const T& e, std::int32_t id) { return e.Id < id; });
     return *v.insert(at, item);
+  }
+  // As Find, for lookups in ascending order: `hint` remembers where the last one ended, so a
+  // walk over objects in Id order costs no search.
+  const T* FindNext(std::int32_t id, std::int32_t& hint) const {
+    const auto& v = items_.Items();
+    const auto h = static_cast<std::size_t>(hint);
+    if (hint >= 0 && h < v.size() && v[h].Id == id && (h == 0 || v[h - 1].Id != id)) {
+      ++hint;
+      return &v[h];
+    }
+    const T* found = Find(id);
+    if (found) hint = static_cast<std::int32_t>(found - v.data()) + 1;
+    return found;
   }
   const T* Find(std::int32_t id) const {
     const auto& v = items_.Items();

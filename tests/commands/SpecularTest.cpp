@@ -51,8 +51,6 @@ std::string ObjText(const std::vector<TV>& vs,
 // A stack over one mesh with a mirror command, and a parameter panel for its controls.
 struct TScene {
   explicit TScene(const std::string& obj) {
-    // The stack copies the edit state through the object stream.
-    StreamRegistry().Register(ClassOf<TMultiObjData>());
     live.AddObjFile(dir.Write("mesh.obj", obj));
     stack = std::make_unique<TStackMng>(*FindStackTarget(1), live);
     command = std::make_unique<TSCSpecular>(stack.get());
