@@ -102,6 +102,16 @@ void TMultiObjData::EndTracking() {
   Meshes.ForEach([](TObjData& m) { m.EndTracking(); });
 }
 
+void TMultiObjData::Render(IMeshRenderer& renderer) const {
+  bool tracking = false;
+  Meshes.ForEach([&](const TObjData& m) {
+    renderer.DrawMesh(m);
+    tracking = tracking || m.TrackingActive;
+  });
+  if (tracking || !renderer.VertexPointsShown()) return;
+  Meshes.ForEach([&](const TObjData& m) { renderer.DrawVertexPoints(m); });
+}
+
 TPoint3f TMultiObjData::SceneCentre() const {
   TCentreBox box;
   Meshes.ForEach([&](TObjData& m) { box.Take(m.GroupsCentre()); });

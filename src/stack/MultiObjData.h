@@ -28,6 +28,16 @@ struct TEntryPos {
   bool operator==(const TEntryPos&) const = default;
 };
 
+// The viewport's drawing of meshes, as the edit state asks for it.
+class IMeshRenderer {
+ public:
+  virtual ~IMeshRenderer() = default;
+  virtual void DrawMesh(const TObjData& mesh) = 0;
+  virtual void DrawVertexPoints(const TObjData& mesh) = 0;
+  // Whether the vertex points are shown.
+  virtual bool VertexPointsShown() const = 0;
+};
+
 class TMultiObjData : public TStreamableObject {
  public:
   static constexpr std::string_view kClassName = "TMultiObjData";
@@ -58,6 +68,8 @@ class TMultiObjData : public TStreamableObject {
 
   void BeginTracking(const TGroup* except);
   void EndTracking();
+  // Draws every mesh, then, unless the camera is moving, the vertex points when they are shown.
+  void Render(IMeshRenderer& renderer) const;
   TPoint3f SceneCentre() const;
   TPoint3f SelectionCentre() const;
 

@@ -376,3 +376,48 @@ TEST(MultiObjDataTest, CopyStoresTheSameBytesAgain) {
 
 }  // namespace
 }  // namespace tarvel
+
+namespace tarvel {
+namespace {
+
+// Records what the edit state asks the viewport to draw, in order.
+class TRecordingRenderer : public IMeshRenderer {
+ public:
+  explicit TRecordingRenderer(bool points) : points_(points) {}
+  void DrawMesh(const TObjData& mesh) override { calls.push_back("mesh " + mesh.Name); }
+  void DrawVertexPoints(const TObjData& mesh) override { calls.push_back("points " + mesh.Name); }
+  bool VertexPointsShown() const override { return points_; }
+  std::vector<std::string> calls;
+
+ private:
+  bool points_;
+};
+
+TEST(MultiObjDataTest, RenderDrawsMeshesThenPointsUnlessTracking) {
+  TTempDir dir;
+  TMultiObjData state;
+  test::AddMesh(state, dir, test::kFigure, "a");
+  test::AddMesh(state, dir, test::kFigure, "b");
+  struct TCase {
+    bool points;
+    bool tracking;
+    std::vector<std::string> expected;
+  };
+  const TCase cases[] = {
+      {false, false, {"mesh a", "mesh b"}},
+      {true, false, {"mesh a", "mesh b", "points a", "points b"}},
+      {true, true, {"mesh a", "mesh b"}},
+  };
+  for (const TCase& c : cases) {
+    if (c.tracking)
+      state.BeginTracking(nullptr);
+    else
+      state.EndTracking();
+    TRecordingRenderer renderer(c.points);
+    state.Render(renderer);
+    EXPECT_EQ(renderer.calls, c.expected) << "points " << c.points << " tracking " << c.tracking;
+  }
+}
+
+}  // namespace
+}  // namespace tarvel
