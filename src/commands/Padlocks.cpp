@@ -16,6 +16,9 @@ TSCFixedPadlock::TSCFixedPadlock(TObjectStream& s) : TSCSpeedEdit(s) {
   CaptionFormat = s.ReadString();
 }
 
+TSCFixedPadlock::TSCFixedPadlock(TObjectStream& s, TBaseRecordOnly)
+    : TSCSpeedEdit(s), CaptionFormat(Caption) {}
+
 void TSCFixedPadlock::Store(TObjectStream& s) const {
   TSCSpeedEdit::Store(s);
   s.WriteString(CaptionFormat);
@@ -64,24 +67,6 @@ void TSCLockRightSide::Execute() {
     }
     mesh.UpdateVertexFlags();
   });
-}
-
-TSCLockX0::TSCLockX0(TStackMng* m) : TSCLockX0(m, "Lock coordinates X=0") {}
-
-TSCLockX0::TSCLockX0(TStackMng* m, std::string caption)
-    : TSCSpeedEdit(m), CaptionFormat(std::move(caption)) {}
-
-// Only the base record is stored: the caption read back is the one shown.
-TSCLockX0::TSCLockX0(TObjectStream& s) : TSCSpeedEdit(s), CaptionFormat(Caption) {}
-
-void TSCLockX0::SetObject(const TSceneObject&) {
-  UpdateCaption();
-  Execute();
-}
-
-void TSCLockX0::UpdateCaption() {
-  Caption = CaptionFormat;
-  if (Manager) Manager->UpdateCommandLine(*this);
 }
 
 void TSCLockX0::Execute() {

@@ -26,6 +26,11 @@ class TSCFixedPadlock : public TSCSpeedEdit {
   void UpdateCaption() override;
 
   std::string CaptionFormat;
+
+ protected:
+  // For a record that stores no caption of its own: the base record's caption is the format.
+  struct TBaseRecordOnly {};
+  TSCFixedPadlock(TObjectStream& s, TBaseRecordOnly);
 };
 
 class TSCLockAllGroups : public TSCFixedPadlock {
@@ -110,21 +115,18 @@ class TSCUnlockLeftSide : public TSCLockLeftSide {
 
 // Locks the x of the vertices on the plane X = 0. Its record is the base record only; a
 // loaded one shows the stored caption.
-class TSCLockX0 : public TSCSpeedEdit {
+class TSCLockX0 : public TSCFixedPadlock {
  public:
   static constexpr std::string_view kClassName = "TSCLockX0";
   static constexpr std::uint16_t kStreamId = 6031;
-  explicit TSCLockX0(TStackMng* m);
-  explicit TSCLockX0(TObjectStream& s);
+  explicit TSCLockX0(TStackMng* m) : TSCFixedPadlock(m, "Lock coordinates X=0") {}
+  explicit TSCLockX0(TObjectStream& s) : TSCFixedPadlock(s, TBaseRecordOnly{}) {}
   std::uint16_t StreamId() const override { return kStreamId; }
-  void SetObject(const TSceneObject& object) override;
+  void Store(TObjectStream& s) const override { TSCSpeedEdit::Store(s); }
   void Execute() override;
-  void UpdateCaption() override;
-
-  std::string CaptionFormat;
 
  protected:
-  TSCLockX0(TStackMng* m, std::string caption);
+  TSCLockX0(TStackMng* m, std::string caption) : TSCFixedPadlock(m, std::move(caption)) {}
   virtual bool Unlocks() const { return false; }
 };
 

@@ -109,6 +109,16 @@ void TSCTrasform::CommonPrepare() {
   MorphEntries = live->MorphInfoList();
 }
 
+void TSCTrasform::SetObject(const TSceneObject&) {
+  UpdateCaption();
+  Execute();
+}
+
+void TSCTrasform::UpdateCaption() {
+  Caption = CaptionFormat;
+  if (Manager) Manager->UpdateCommandLine(*this);
+}
+
 void TSCTrasform::Release() {
   Backups.clear();
   MorphEntries.clear();
@@ -153,16 +163,6 @@ void TSCTranslate::Store(TObjectStream& s) const {
   TSCTrasform::Store(s);
   WriteVec(s, Offset);
   s.WriteString(CaptionFormat);
-}
-
-void TSCTranslate::SetObject(const TSceneObject&) {
-  UpdateCaption();
-  Execute();
-}
-
-void TSCTranslate::UpdateCaption() {
-  Caption = CaptionFormat;
-  if (Manager) Manager->UpdateCommandLine(*this);
 }
 
 void TSCTranslate::Execute() {
@@ -241,16 +241,6 @@ void TSCRotate::Store(TObjectStream& s) const {
   WriteVec(s, Angles);
   WriteVec(s, CentreOffset);
   s.WriteString(CaptionFormat);
-}
-
-void TSCRotate::SetObject(const TSceneObject&) {
-  UpdateCaption();
-  Execute();
-}
-
-void TSCRotate::UpdateCaption() {
-  Caption = CaptionFormat;
-  if (Manager) Manager->UpdateCommandLine(*this);
 }
 
 void TSCRotate::Execute() {
@@ -335,16 +325,6 @@ void TSCScale::Store(TObjectStream& s) const {
   WriteVec(s, Factors);
   s.WriteBool(Uniform);
   s.WriteString(CaptionFormat);
-}
-
-void TSCScale::SetObject(const TSceneObject&) {
-  UpdateCaption();
-  Execute();
-}
-
-void TSCScale::UpdateCaption() {
-  Caption = CaptionFormat;
-  if (Manager) Manager->UpdateCommandLine(*this);
 }
 
 void TSCScale::Execute() {

@@ -22,10 +22,17 @@ class TSCTrasform : public TStackCommand {
  public:
   static constexpr std::string_view kClassName = "TSCTrasform";
   static constexpr std::uint16_t kStreamId = 6002;
-  using TStackCommand::TStackCommand;
+  TSCTrasform(TStackMng* manager, std::string captionFormat)
+      : TStackCommand(manager), CaptionFormat(std::move(captionFormat)) {}
+  explicit TSCTrasform(TObjectStream& s) : TStackCommand(s) {}
   std::uint16_t StreamId() const override { return kStreamId; }
+  // The object is ignored: the caption, then the transform.
+  void SetObject(const TSceneObject& object) override;
+  void UpdateCaption() override;
   void Release() override;
 
+  // Stored after each kind's own fields.
+  std::string CaptionFormat;
   std::vector<std::unique_ptr<TVertCopy>> Backups;  // one per mesh, made by Prepare
   std::vector<std::unique_ptr<TMTGroupInfoList>> MorphEntries;
 
@@ -46,22 +53,19 @@ class TSCTranslate : public TSCTrasform {
   static constexpr std::string_view kClassName = "TSCTranslate";
   static constexpr std::uint16_t kStreamId = 6014;
 
-  explicit TSCTranslate(TStackMng* manager) : TSCTrasform(manager) {}
+  explicit TSCTranslate(TStackMng* manager) : TSCTrasform(manager, "Translate") {}
   explicit TSCTranslate(TObjectStream& s);
   std::uint16_t StreamId() const override { return kStreamId; }
   void Store(TObjectStream& s) const override;
 
-  void SetObject(const TSceneObject& object) override;
   void Execute() override;
   void CreateControls(IParamPanel& panel, const TChangeHandler& onChange) override;
   void Prepare() override { CommonPrepare(); }
   void DrawOverlay(IOverlayPainter& painter) override;
   void ControlChanged(IParamControl& sender) override;
-  void UpdateCaption() override;
   void Release() override;
 
   TVec3s Offset;  // selection centre minus target position
-  std::string CaptionFormat = "Translate";
   const TVec3s& SelectionCentre() const { return Centre; }
 
  protected:
@@ -90,23 +94,20 @@ class TSCRotate : public TSCTrasform {
   static constexpr std::string_view kClassName = "TSCRotate";
   static constexpr std::uint16_t kStreamId = 6016;
 
-  explicit TSCRotate(TStackMng* manager) : TSCTrasform(manager) {}
+  explicit TSCRotate(TStackMng* manager) : TSCTrasform(manager, "Rotate") {}
   explicit TSCRotate(TObjectStream& s);
   std::uint16_t StreamId() const override { return kStreamId; }
   void Store(TObjectStream& s) const override;
 
-  void SetObject(const TSceneObject& object) override;
   void Execute() override;
   void CreateControls(IParamPanel& panel, const TChangeHandler& onChange) override;
   void Prepare() override { CommonPrepare(); }
   void DrawOverlay(IOverlayPainter& painter) override;
   void ControlChanged(IParamControl& sender) override;
-  void UpdateCaption() override;
   void Release() override;
 
   TVec3s Angles;        // degrees about X, then Y, then Z
   TVec3s CentreOffset;  // selection centre minus rotation centre
-  std::string CaptionFormat = "Rotate";
   const TVec3s& SelectionCentre() const { return Centre; }
 
  private:
@@ -120,23 +121,20 @@ class TSCScale : public TSCTrasform {
   static constexpr std::string_view kClassName = "TSCScale";
   static constexpr std::uint16_t kStreamId = 6017;
 
-  explicit TSCScale(TStackMng* manager) : TSCTrasform(manager) {}
+  explicit TSCScale(TStackMng* manager) : TSCTrasform(manager, "Scale") {}
   explicit TSCScale(TObjectStream& s);
   std::uint16_t StreamId() const override { return kStreamId; }
   void Store(TObjectStream& s) const override;
 
-  void SetObject(const TSceneObject& object) override;
   void Execute() override;
   void CreateControls(IParamPanel& panel, const TChangeHandler& onChange) override;
   void Prepare() override { CommonPrepare(); }
   void DrawOverlay(IOverlayPainter& painter) override;
   void ControlChanged(IParamControl& sender) override;
-  void UpdateCaption() override;
   void Release() override;
 
   TVec3s Factors{1, 1, 1};
   bool Uniform = false;  // one value drives all three factors
-  std::string CaptionFormat = "Scale";
   const TVec3s& SelectionCentre() const { return Centre; }
 
  private:
