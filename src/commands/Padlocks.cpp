@@ -5,9 +5,7 @@
 
 namespace tarvel {
 
-namespace {
-TMultiObjData* LiveOf(const TStackMng* m) { return m ? m->Live : nullptr; }
-}  // namespace
+namespace {}  // namespace
 
 TSCFixedPadlock::TSCFixedPadlock(TStackMng* manager, std::string captionFormat)
     : TSCSpeedEdit(manager), CaptionFormat(std::move(captionFormat)) {}
@@ -36,7 +34,7 @@ void TSCFixedPadlock::UpdateCaption() {
 
 void TSCLockAllGroups::Execute() {
   Failed = false;
-  if (TMultiObjData* live = LiveOf(Manager))
+  if (TMultiObjData* live = Live())
     live->Meshes.ForEach([&](TObjData& mesh) {
       mesh.Groups.ForEach([&](TGroup& g) { g.SetUnlocked(Unlocks()); });
       mesh.UpdateVertexFlags();
@@ -45,7 +43,7 @@ void TSCLockAllGroups::Execute() {
 
 void TSCLockRightSide::Execute() {
   Failed = false;
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!live) return;
   const bool left = Left();
   const bool unlock = Unlocks();
@@ -70,7 +68,7 @@ void TSCLockRightSide::Execute() {
 }
 
 void TSCLockX0::Execute() {
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!live) return;
   live->UpdateVertexFlags();
   const bool lock = !Unlocks();

@@ -375,7 +375,7 @@ void TSCSpecular::SetObject(const TSceneObject& object) {
 }
 
 void TSCSpecular::Prepare() {
-  if (Manager && Manager->Live) Manager->Live->UpdateVertexFlags();
+  if (TMultiObjData* live = Live()) live->UpdateVertexFlags();
 }
 
 void TSCSpecular::UpdateCaption() {
@@ -401,7 +401,7 @@ void TSCSpecular::Release() {
 void TSCSpecular::FindMirrorPairs(bool counting) {
   OutOfSymmetry = 0;
   CrossLinked = 0;
-  TMultiObjData* live = Manager ? Manager->Live : nullptr;
+  TMultiObjData* live = Live();
   TMultiObjData* pristine = Manager ? Manager->Pristine.get() : nullptr;
   if (!live || !pristine) return;
   for (std::int32_t i = 0; i < pristine->MeshCount(); ++i) {
@@ -461,7 +461,7 @@ void TSCSpecular::Execute() {
 void TSCSpecular::ApplyMirror() {
   VertexBackups.emplace().reserve(1000);
   MorphBackups.emplace().reserve(1000);
-  TMultiObjData* live = Manager ? Manager->Live : nullptr;
+  TMultiObjData* live = Live();
   TMultiObjData* pristine = Manager ? Manager->Pristine.get() : nullptr;
   const bool reset = Mode == kResetLeft || Mode == kResetRight;
   for (std::int32_t i = 0; live && pristine && i < pristine->MeshCount(); ++i) {
@@ -559,7 +559,7 @@ void TSCSpecular::ComputeInfo() {
   TWaitCursorScope wait;
   FindMirrorPairs(true);
   float m = kNoDistance;
-  if (TMultiObjData* live = Manager ? Manager->Live : nullptr) {
+  if (TMultiObjData* live = Live()) {
     for (std::int32_t i = 0; i < live->MeshCount() && m > 0; ++i) {
       const TObjData& L = *live->Mesh(i);
       std::vector<TBaseVertex> points;

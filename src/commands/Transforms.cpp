@@ -96,7 +96,7 @@ TVec3s RotatePoint(const TVec3s& p, const TVec3s& centre, const TVec3s& angles) 
 // Common
 
 void TSCTrasform::CommonPrepare() {
-  TMultiObjData* live = Manager ? Manager->Live : nullptr;
+  TMultiObjData* live = Live();
   Backups.clear();
   MorphEntries.clear();
   Centre = {};

@@ -36,7 +36,7 @@ void TSCUseMorphTarget::SetObject(const TSceneObject& object) {
   TGroup& g = *t.Group;
   MorphIndex = g.MorphTargets.IndexOf(&t);
   MorphId = t.Id;
-  TMultiObjData* live = Manager ? Manager->Live : nullptr;
+  TMultiObjData* live = Live();
   const TMeshPos pos = live ? live->GroupIndexOf(&g) : TMeshPos{};
   MeshIndex = pos.Mesh;
   GroupIndex = pos.Index;
@@ -109,7 +109,7 @@ void TSCUseMorphTarget::UpdateCaption() {
 void TSCUseMorphTarget::Release() { value_ = nullptr; }
 
 void TSCUseMorphTarget::Relink() {
-  TMultiObjData* live = Manager ? Manager->Live : nullptr;
+  TMultiObjData* live = Live();
   if (!live) return;
   TObjData* mesh = live->MeshByName(TargetMeshName);
   TGroup* group = mesh ? mesh->GroupByName(TargetGroupName) : nullptr;

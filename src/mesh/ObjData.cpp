@@ -15,25 +15,6 @@ std::mt19937& IdGenerator() {
   return gen;
 }
 
-// Box limits start from singles, as the box is kept in single precision.
-constexpr float kBoxStart = 1e20f;
-
-struct TBox3f {
-  float MinX = kBoxStart, MinY = kBoxStart, MinZ = kBoxStart;
-  float MaxX = -kBoxStart, MaxY = -kBoxStart, MaxZ = -kBoxStart;
-  void Take(float x, float y, float z) {
-    if (x < MinX) MinX = x;
-    if (x > MaxX) MaxX = x;
-    if (y < MinY) MinY = y;
-    if (y > MaxY) MaxY = y;
-    if (z < MinZ) MinZ = z;
-    if (z > MaxZ) MaxZ = z;
-  }
-  TPoint3f Centre() const {
-    return {MinX + (MaxX - MinX) / 2, MinY + (MaxY - MinY) / 2, MinZ + (MaxZ - MinZ) / 2};
-  }
-};
-
 }  // namespace
 
 TColorVector ColorVectorOf(std::int32_t colorValue) {

@@ -503,6 +503,30 @@ struct TPoint3f {
   bool operator==(const TPoint3f&) const = default;
 };
 
+// An axis-aligned box kept in single precision: limits start at +-1e20 and take points by strict
+// comparison per axis.
+struct TBox3f {
+  static constexpr float kStart = 1e20f;
+  float MinX = kStart, MinY = kStart, MinZ = kStart;
+  float MaxX = -kStart, MaxY = -kStart, MaxZ = -kStart;
+  void Take(float x, float y, float z) {
+    if (x < MinX) MinX = x;
+    if (x > MaxX) MaxX = x;
+    if (y < MinY) MinY = y;
+    if (y > MaxY) MaxY = y;
+    if (z < MinZ) MinZ = z;
+    if (z > MaxZ) MaxZ = z;
+  }
+  void Take(const TPoint3f& p) { Take(p.X, p.Y, p.Z); }
+  TPoint3f Centre() const {
+    return {MinX + (MaxX - MinX) / 2, MinY + (MaxY - MinY) / 2, MinZ + (MaxZ - MinZ) / 2};
+  }
+};
+
+// A colour vector on a stream: four singles, red, green, blue, alpha.
+void StoreColour(TObjectStream& s, const TColorVector& c);
+TColorVector LoadColour(TObjectStream& s);
+
 // ---------------------------------------------------------------------------------------------
 // The mesh
 

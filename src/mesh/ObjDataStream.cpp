@@ -27,22 +27,6 @@ void RegisterMeshStreamClasses(TStreamRegistry& r) {
 
 namespace {
 
-void WriteColour(TObjectStream& s, const TColorVector& c) {
-  s.WriteSingle(c.R);
-  s.WriteSingle(c.G);
-  s.WriteSingle(c.B);
-  s.WriteSingle(c.A);
-}
-
-TColorVector ReadColour(TObjectStream& s) {
-  TColorVector c;
-  c.R = s.ReadSingle();
-  c.G = s.ReadSingle();
-  c.B = s.ReadSingle();
-  c.A = s.ReadSingle();
-  return c;
-}
-
 // A nested point object: type id, then the point.
 void PutPoint(TObjectStream& s, const TBaseVertex& p) {
   s.PutHeader(ClassOf<TBaseVertex>());
@@ -58,6 +42,22 @@ void Report(int position) {
 }
 
 }  // namespace
+
+void StoreColour(TObjectStream& s, const TColorVector& c) {
+  s.WriteSingle(c.R);
+  s.WriteSingle(c.G);
+  s.WriteSingle(c.B);
+  s.WriteSingle(c.A);
+}
+
+TColorVector LoadColour(TObjectStream& s) {
+  TColorVector c;
+  c.R = s.ReadSingle();
+  c.G = s.ReadSingle();
+  c.B = s.ReadSingle();
+  c.A = s.ReadSingle();
+  return c;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Value records
@@ -283,14 +283,14 @@ TBaseGroup::TBaseGroup(TObjectStream& s) {
   Name = s.ReadString();
   ColorValue = s.ReadInt32();
   Visible = s.ReadBool();
-  ColorVector = ReadColour(s);
+  ColorVector = LoadColour(s);
 }
 
 void TBaseGroup::Store(TObjectStream& s) const {
   s.WriteString(Name);
   s.WriteInt32(ColorValue);
   s.WriteBool(Visible);
-  WriteColour(s, ColorVector);
+  StoreColour(s, ColorVector);
 }
 
 TMaterial::TMaterial(TObjectStream& s) : TBaseGroup(s) { Id = s.ReadInt32(); }

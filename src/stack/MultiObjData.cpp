@@ -4,29 +4,6 @@
 
 namespace tarvel {
 
-namespace {
-constexpr float kBoxStart = 1e20f;
-
-struct TCentreBox {
-  float Min[3] = {kBoxStart, kBoxStart, kBoxStart};
-  float Max[3] = {-kBoxStart, -kBoxStart, -kBoxStart};
-  bool Any = false;
-  void Take(const TPoint3f& p) {
-    Any = true;
-    const float c[3] = {p.X, p.Y, p.Z};
-    for (int i = 0; i < 3; ++i) {
-      if (c[i] < Min[i]) Min[i] = c[i];
-      if (c[i] > Max[i]) Max[i] = c[i];
-    }
-  }
-  TPoint3f Centre() const {
-    if (!Any) return {};
-    return {(Max[0] - Min[0]) / 2 + Min[0], (Max[1] - Min[1]) / 2 + Min[1],
-            (Max[2] - Min[2]) / 2 + Min[2]};
-  }
-};
-}  // namespace
-
 TMultiObjData::TMultiObjData(TObjectStream& s) {
   Reserved = s.ReadInt32();
   Name = s.ReadString();
@@ -113,19 +90,22 @@ void TMultiObjData::Render(IMeshRenderer& renderer) const {
 }
 
 TPoint3f TMultiObjData::SceneCentre() const {
-  TCentreBox box;
+  // An edit state without meshes has its centre at the origin.
+  TBox3f box;
   Meshes.ForEach([&](TObjData& m) { box.Take(m.GroupsCentre()); });
-  return box.Centre();
+  return Meshes.Count() > 0 ? box.Centre() : TPoint3f{};
 }
 
 TPoint3f TMultiObjData::SelectionCentre() const {
-  TCentreBox box;
+  TBox3f box;
+  bool any = false;
   Meshes.ForEach([&](const TObjData& m) {
     bool found = false;
     const TPoint3f c = m.SelectionCentre(found);
     if (found) box.Take(c);
+    any = any || found;
   });
-  return box.Centre();
+  return any ? box.Centre() : TPoint3f{};
 }
 
 TMeshPos TMultiObjData::GroupIndexOf(const TGroup* group) const {

@@ -6,8 +6,6 @@ namespace tarvel {
 
 namespace {
 
-TMultiObjData* LiveOf(const TStackMng* manager) { return manager ? manager->Live : nullptr; }
-
 constexpr std::string_view kMissing = "???";
 constexpr std::string_view kRed = "<c:Red>";
 
@@ -46,7 +44,7 @@ void TSCSelectGroup::Store(TObjectStream& s) const {
 
 void TSCSelectGroup::SetObject(const TSceneObject& object) {
   TGroup* const* group = std::get_if<TGroup*>(&object);
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!group || !*group || !live) return;
   const TMeshPos pos = live->GroupIndexOf(*group);
   const TObjData* mesh = live->Mesh(pos.Mesh);
@@ -61,7 +59,7 @@ void TSCSelectGroup::SetObject(const TSceneObject& object) {
 }
 
 TGroup* TSCSelectGroup::FindGroup() {
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!live) return nullptr;
   if (TGroup* g = live->GroupAt(MeshIndex, GroupIndex);
       g && g->Id == GroupId && live->Mesh(MeshIndex)->Id == MeshId)
@@ -96,7 +94,7 @@ void TSCSelectGroup::UpdateCaption() {
 }
 
 void TSCSelectGroup::Relink() {
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!live) return;
   TObjData* mesh = live->MeshByName(MeshName);
   TGroup* group = mesh ? mesh->GroupByName(GroupName) : nullptr;
@@ -142,7 +140,7 @@ void TSCSelectMaterial::Store(TObjectStream& s) const {
 
 void TSCSelectMaterial::SetObject(const TSceneObject& object) {
   TMaterial* const* material = std::get_if<TMaterial*>(&object);
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!material || !*material || !live) return;
   const TMeshPos pos = live->MaterialIndexOf(*material);
   const TObjData* mesh = live->Mesh(pos.Mesh);
@@ -157,7 +155,7 @@ void TSCSelectMaterial::SetObject(const TSceneObject& object) {
 }
 
 TMaterial* TSCSelectMaterial::FindMaterial() {
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!live) return nullptr;
   if (TMaterial* m = live->MaterialAt(MeshIndex, MaterialIndex);
       m && m->Id == MaterialId && live->Mesh(MeshIndex)->Id == MeshId)
@@ -192,7 +190,7 @@ void TSCSelectMaterial::UpdateCaption() {
 }
 
 void TSCSelectMaterial::Relink() {
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!live) return;
   TObjData* mesh = live->MeshByName(MeshName);
   TMaterial* material = mesh ? mesh->MaterialByName(MaterialName) : nullptr;
@@ -244,7 +242,7 @@ void TSCSelectGroupMat::Store(TObjectStream& s) const {
 
 void TSCSelectGroupMat::SetObject(const TSceneObject& object) {
   TGroupMatInfo* const* entry = std::get_if<TGroupMatInfo*>(&object);
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!entry || !*entry || !live) return;
   const TEntryPos pos = live->GroupMatIndexOf(*entry);
   const TObjData* mesh = live->Mesh(pos.Mesh);
@@ -263,7 +261,7 @@ void TSCSelectGroupMat::SetObject(const TSceneObject& object) {
 }
 
 TGroupMatInfo* TSCSelectGroupMat::FindEntry() {
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!live) return nullptr;
   if (TGroupMatInfo* e = live->GroupMatAt(MeshIndex, GroupIndex, EntryIndex);
       e && e->Id == EntryId && e->Group && e->Group->Id == GroupId &&
@@ -301,7 +299,7 @@ void TSCSelectGroupMat::UpdateCaption() {
 }
 
 void TSCSelectGroupMat::Relink() {
-  TMultiObjData* live = LiveOf(Manager);
+  TMultiObjData* live = Live();
   if (!live) return;
   TObjData* mesh = live->MeshByName(MeshName);
   TGroup* group = mesh ? mesh->GroupByName(GroupName) : nullptr;
@@ -348,21 +346,21 @@ void TSCWholeSelection::UpdateCaption() {
 }
 
 void TSCSelectAll::Execute() {
-  if (TMultiObjData* live = LiveOf(Manager)) {
+  if (TMultiObjData* live = Live()) {
     live->SelectAllFaces(true);
     live->UpdateVertexFlags();
   }
 }
 
 void TSCClearSelection::Execute() {
-  if (TMultiObjData* live = LiveOf(Manager)) {
+  if (TMultiObjData* live = Live()) {
     live->SelectAllFaces(false);
     live->UpdateVertexFlags();
   }
 }
 
 void TSCInvertSelection::Execute() {
-  if (TMultiObjData* live = LiveOf(Manager)) {
+  if (TMultiObjData* live = Live()) {
     live->InvertFaceSelection();
     live->UpdateVertexFlags();
   }

@@ -38,6 +38,8 @@ void TStackCommand::Store(TObjectStream& s) const {
   s.WriteInt32(DisplayFlags);
 }
 
+TMultiObjData* TStackCommand::Live() const { return Manager ? Manager->Live : nullptr; }
+
 std::string TStackCommand::PlainCaption() const { return StripMarkup(Caption); }
 
 std::string StripMarkup(std::string_view caption) {

@@ -15,6 +15,7 @@
 namespace tarvel {
 
 class TStackMng;
+class TMultiObjData;
 class IOverlayPainter;
 
 // The scene object the user had chosen when adding a command, or none.
@@ -59,6 +60,9 @@ class TStackCommand : public TStreamableObject {
   virtual void UpdateCaption() {}
   virtual void Release() {}
   virtual void Relink() {}
+
+  // The edit state the command works on, or none without a manager.
+  TMultiObjData* Live() const;
 
   // The command's caption without list markup.
   std::string PlainCaption() const;

@@ -13,18 +13,12 @@ void SetExpanded(void* node, bool expanded) {
 
 void WriteColour(TObjectStream& s, std::int32_t value, const TColorVector& c) {
   s.WriteInt32(value);
-  s.WriteSingle(c.R);
-  s.WriteSingle(c.G);
-  s.WriteSingle(c.B);
-  s.WriteSingle(c.A);
+  StoreColour(s, c);
 }
 
 void ReadColour(TObjectStream& s, std::int32_t& value, TColorVector& c) {
   value = s.ReadInt32();
-  c.R = s.ReadSingle();
-  c.G = s.ReadSingle();
-  c.B = s.ReadSingle();
-  c.A = s.ReadSingle();
+  c = LoadColour(s);
 }
 
 void WritePoint(TObjectStream& s, const TPoint3& p) {
