@@ -38,6 +38,19 @@ void TStackController::SetColourMode(std::uint8_t mode) {
   live_->SetColourMode(mode);
 }
 
+TStackCommand* TStackController::SelectedCommand() const {
+  return stack_ ? stack_->Command(selected_) : nullptr;
+}
+
+bool TStackController::PickVertex(TObjVertex& vertex) {
+  TStackCommand* command = SelectedCommand();
+  if (!command) return false;
+  TWait wait(window_);
+  if (!command->PickVertex(vertex)) return false;
+  window_.Redraw();
+  return true;
+}
+
 void TStackController::NewStack(const TStackTarget& target) {
   if (stack_) return;
   modified_ = true;

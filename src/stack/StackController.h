@@ -96,6 +96,11 @@ class TStackController : private ICommandLines {
   bool ClearStack();
   // Runs goal `index` of the stack's target.
   void RunGoal(int index);
+  // A vertex picked in the viewport, offered to the command of the selected line; true when the
+  // command took it (the view was then redrawn). Nothing without a selected line.
+  bool PickVertex(TObjVertex& vertex);
+  // The command of the selected line, or none.
+  TStackCommand* SelectedCommand() const;
 
   void StoreView(TStackCommand& command);
   void RestoreView(TStackCommand& command);
