@@ -1,58 +1,58 @@
 // tarvel-batch: the command-line side of Tarvel.
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
+#include <vector>
 
-#include "mesh/ObjData.h"
-#include "mesh/ObjReader.h"
+#include "cli/Args.h"
+#include "cli/Verbs.h"
+
+namespace tarvel::cli {
+
+void Fail(const std::string& message) {
+  std::fprintf(stderr, "tarvel-batch: %s\n", message.c_str());
+}
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: tarvel-batch info FIGURE.obj\n"
-               "  info   load a Poser figure and print its counts and groups\n");
-  return 2;
-}
+const TVerb kVerbs[] = {
+    {"info", "load a Poser figure and print its counts, groups and symmetry", kInfoHelp, RunInfo},
+};
 
-int Info(const std::string& file) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
-    std::fprintf(stderr, "tarvel-batch: %s: no such file\n", file.c_str());
-    return 1;
-  }
-  tarvel::TObjData mesh;
-  const auto start = std::chrono::steady_clock::now();
-  try {
-    tarvel::LoadFromObj(mesh, file);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "tarvel-batch: cannot load %s\n", e.what());
-    return 1;
-  }
-  const double ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  std::printf("figure              %s\n", mesh.Name.c_str());
-  std::printf("vertices            %d\n", mesh.Vertices.Count());
-  std::printf("texture coordinates %d\n", mesh.TexVerts.Count());
-  std::printf("faces               %d\n", mesh.Faces.Count());
-  std::printf("groups              %d\n", mesh.Groups.Count());
-  std::printf("materials           %d\n", mesh.Materials.Count());
-  std::printf("smoothing groups    %d\n", mesh.Smooths.Count());
-  std::printf("\n%-24s %10s %10s\n", "group", "faces", "vertices");
-  mesh.Groups.ForEach([](const tarvel::TGroup& g) {
-    std::printf("%-24s %10zu %10d\n", g.Name.c_str(), g.Faces.size(), g.Vertices.Count());
-  });
-  std::printf("\nloaded in %.1f ms\n", ms);
-  return 0;
+int Usage(FILE* out) {
+  std::fprintf(out, "usage: tarvel-batch VERB [ARGUMENTS] [OPTIONS]\n\nverbs:\n");
+  for (const TVerb& v : kVerbs) std::fprintf(out, "  %-8s %s\n", v.Name, v.Summary);
+  std::fprintf(out, "\n\"tarvel-batch VERB --help\" explains a verb.\n");
+  return out == stdout ? 0 : 2;
 }
 
 }  // namespace
+}  // namespace tarvel::cli
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
+  using namespace tarvel::cli;
+  if (argc < 2) return Usage(stderr);
   const std::string verb = argv[1];
-  if (verb == "info" && argc == 3) return Info(argv[2]);
-  return Usage();
+  if (verb == "--help" || verb == "-h" || verb == "help") return Usage(stdout);
+  for (const TVerb& v : kVerbs) {
+    if (verb != v.Name) continue;
+    std::vector<std::string> args(argv + 2, argv + argc);
+    for (const std::string& a : args)
+      if (a == "--help" || a == "-h") {
+        std::fputs(v.Help, stdout);
+        return 0;
+      }
+    try {
+      return v.Run(args);
+    } catch (const EUsage& e) {
+      Fail(e.what());
+      std::fputs(v.Help, stderr);
+      return 2;
+    } catch (const std::exception& e) {
+      Fail(e.what());
+      return 1;
+    }
+  }
+  Fail("unknown verb \"" + verb + "\"");
+  return Usage(stderr);
 }

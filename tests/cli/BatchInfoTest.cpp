@@ -133,13 +133,55 @@ TEST(BatchInfoTest, FailuresExitWithOneAndSayWhy) {
 }
 
 TEST(BatchInfoTest, WrongUsageExitsWithTwo) {
-  for (const char* args : {"", "info", "stats samples/figure.obj", "info a.obj b.obj"}) {
+  for (const char* args :
+       {"", "info", "stats samples/figure.obj", "info a.obj b.obj",
+        "info samples/figure.obj --bogus", "info samples/figure.obj --symmetry",
+        "info samples/figure.obj --symmetry -1", "info samples/figure.obj --symmetry 1e"}) {
     SCOPED_TRACE(args);
     const TRun run = RunBatch(args, kProjectDir);
     EXPECT_EQ(run.ExitCode, 2);
     EXPECT_NE(run.Err.find("usage"), std::string::npos) << run.Err;
     EXPECT_EQ(run.Out, "");
   }
+}
+
+TEST(BatchInfoTest, HelpExplainsEveryVerbOnStandardOutput) {
+  for (const char* args : {"--help", "info --help", "info -h"}) {
+    SCOPED_TRACE(args);
+    const TRun run = RunBatch(args, kProjectDir);
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.Err, "");
+    EXPECT_NE(run.Out.find("usage: tarvel-batch"), std::string::npos) << run.Out;
+  }
+  EXPECT_NE(RunBatch("info --help", kProjectDir).Out.find("--symmetry"), std::string::npos);
+}
+
+TEST(BatchInfoTest, SymmetryReportsEachGroupAndTheTotal) {
+  TTempDir dir;
+  // One exact pair in group a; in group b a pair 0.5 apart from symmetric, and a vertex on the
+  // centre line.
+  const std::string file = dir.Write("lopsided.obj",
+                                     "v 1 0 0\nv -1 0 0\nv 0 1 0\nv 2 1 0\nv -2.5 1 0\nv 0 3 0\n"
+                                     "g a\nf 1 2 3\ng b\nf 4 5 6\n");
+  const TRun run = RunBatch("info " + Quoted(file) + " --symmetry 0.0001", dir.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  // group, vertices, on the centre line, near it, out of symmetry, cross linked, largest pair
+  // distance, tolerance needed.
+  const std::vector<std::string> expected = {"a 3 1 0 0 0 0.0000000 0.0000000",
+                                             "b 3 1 0 2 0 0.0000000 0.5000000",
+                                             "total 6 2 0 2 0 0.0000000 0.5000000"};
+  std::vector<std::string> got;
+  bool inTable = false;
+  for (const std::string& line : Lines(run.Out)) {
+    if (line.rfind("symmetry at tolerance 0.0001000", 0) == 0) inTable = true;
+    std::istringstream fields(line);
+    std::string field, joined;
+    while (fields >> field) joined += (joined.empty() ? "" : " ") + field;
+    if (inTable && (joined.rfind("a ", 0) == 0 || joined.rfind("b ", 0) == 0 ||
+                    joined.rfind("total ", 0) == 0))
+      got.push_back(joined);
+  }
+  EXPECT_EQ(got, expected) << run.Out;
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+// The verbs of the batch tool. Each takes the arguments after the verb and returns the exit
+// status: 0 success, 1 a failure named on standard error, 2 bad usage (raised as EUsage).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarvel::cli {
+
+struct TVerb {
+  const char* Name;
+  const char* Summary;  // one line for the tool's own help
+  const char* Help;     // the verb's --help text
+  int (*Run)(const std::vector<std::string>& args);
+};
+
+int RunInfo(const std::vector<std::string>& args);
+extern const char* const kInfoHelp;
+
+// Prints "tarvel-batch: " and the message on standard error.
+void Fail(const std::string& message);
+
+}  // namespace tarvel::cli
