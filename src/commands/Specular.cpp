@@ -14,7 +14,7 @@ namespace tarvel {
 
 namespace {
 
-IWaitCursor* gWaitCursor = nullptr;
+thread_local IWaitCursor* gWaitCursor = nullptr;  // the window's thread only
 
 constexpr float kNoDistance = 10000000.0f;
 

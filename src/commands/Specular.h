@@ -22,6 +22,7 @@ class IWaitCursor {
   virtual void BeginWait() = 0;  // hourglass
   virtual void EndWait() = 0;    // the previous cursor again
 };
+// The provider of the calling thread (the window's); other threads show nothing.
 void SetWaitCursor(IWaitCursor* provider);
 
 // Shows the hourglass while it lives.

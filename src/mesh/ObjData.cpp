@@ -8,10 +8,13 @@ namespace tarvel {
 
 namespace {
 
-ITreeNodeSink* gTreeNodeSink = nullptr;
+// Installed by the window for its own thread; worker threads have none.
+thread_local ITreeNodeSink* gTreeNodeSink = nullptr;
 
+// One generator per thread, so that workers that each read their own figures draw their ids
+// independently and, once seeded, repeatably.
 std::mt19937& IdGenerator() {
-  static std::mt19937 gen{std::random_device{}()};
+  thread_local std::mt19937 gen{std::random_device{}()};
   return gen;
 }
 

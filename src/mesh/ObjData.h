@@ -48,10 +48,12 @@ class ITreeNodeSink {
   virtual ~ITreeNodeSink() = default;
   virtual void SetNodeChecked(void* node, bool checked) = 0;
 };
+// The sink of the calling thread (the window's); other threads have none.
 void SetTreeNodeSink(ITreeNodeSink* sink);
 void CheckTreeNode(void* node, bool checked);
 
-// A random id in 1..2147483637 for meshes, group-material entries and morph targets.
+// A random id in 1..2147483637 for meshes, group-material entries and morph targets. Each
+// thread draws from its own generator; seeding it makes the calling thread's ids repeatable.
 std::int32_t RandomId();
 void SeedRandomIds(std::uint32_t seed);
 

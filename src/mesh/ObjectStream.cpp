@@ -1,5 +1,7 @@
 #include "mesh/ObjectStream.h"
 
+#include "mesh/SafeFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,7 +25,8 @@ std::string Format(const char* fmt, auto... args) {
 
 std::string SystemReason() { return std::strerror(errno); }
 
-IProgress* gStreamProgress = nullptr;
+// Per thread: a worker's streams never drive the window's progress bar.
+thread_local IProgress* gStreamProgress = nullptr;
 
 }  // namespace
 
@@ -106,6 +109,15 @@ TObjectStream::TObjectStream(const std::string& fileName, TFileMode mode)
   }
 }
 
+TObjectStream::TObjectStream(TSafeFileWriter& sink)
+    : mode_(TMode::FileWrite),
+      writable_(true),
+      registry_(&StreamRegistry()),
+      sink_(&sink),
+      fileName_(sink.FileName()) {
+  buf_.resize(kFileBufferSize);
+}
+
 TObjectStream::~TObjectStream() {
   if (fd_ >= 0) {
     if (mode_ == TMode::FileWrite) {
@@ -120,6 +132,11 @@ TObjectStream::~TObjectStream() {
 }
 
 void TObjectStream::Close() {
+  if (sink_) {
+    FlushWrite();
+    sink_ = nullptr;
+    return;
+  }
   if (fd_ < 0) return;
   if (mode_ == TMode::FileWrite) FlushWrite();
   const int fd = fd_;
@@ -218,6 +235,14 @@ void TObjectStream::ReadBytes(void* dst, std::size_t count) {
 }
 
 void TObjectStream::FlushWrite() {
+  if (sink_) {
+    sink_->Write(std::string_view(reinterpret_cast<const char*>(buf_.data()), end_));
+    bufStart_ += static_cast<std::int64_t>(end_);
+    fileSize_ = bufStart_;
+    pos_ = end_ = 0;
+    return;
+  }
+  if (fd_ < 0) throw EObjectStream("Cannot write file \"" + fileName_ + "\": already closed");
   std::size_t done = 0;
   while (done < end_) {
     const ssize_t put = ::write(fd_, buf_.data() + done, end_ - done);
@@ -293,6 +318,7 @@ void TObjectStream::Seek(std::int64_t position) {
       pos_ = end_ = 0;
       return;
     case TMode::FileWrite:
+      if (sink_) Fail("a stream written into a safe file cannot seek");
       FlushWrite();
       if (::lseek(fd_, position, SEEK_SET) < 0)
         throw EObjectStream("Cannot write file \"" + fileName_ + "\": " + SystemReason());

@@ -4,7 +4,7 @@ namespace tarvel {
 
 namespace {
 
-ITreeExpansion* gTreeExpansion = nullptr;
+thread_local ITreeExpansion* gTreeExpansion = nullptr;  // the window's thread only
 
 bool IsExpanded(void* node) { return node && gTreeExpansion && gTreeExpansion->IsExpanded(node); }
 void SetExpanded(void* node, bool expanded) {
