@@ -44,6 +44,7 @@ class TNoPanel : public IParamPanel {
 class TQuietWindow : public IStackWindow {
  public:
   bool AskWarning(std::string_view) override { return true; }
+  TAnswer AskYesNoCancel(std::string_view) override { return TAnswer::Yes; }
   void ShowError(std::string_view) override {}
   TAddMode AskAddMode() override { return TAddMode::Append; }
   std::optional<std::string> AskMorphName(const TMorphNameRequest&) override {
@@ -62,9 +63,16 @@ class TQuietWindow : public IStackWindow {
   void Redraw() override {}
   void BeginWait() override {}
   void EndWait() override {}
+  IProgress& Progress() override { return progress_; }
 
  private:
+  class TNoProgress : public IProgress {
+   public:
+    void SetRange(int, int) override {}
+    void SetPosition(int) override {}
+  };
   TNoPanel panel_;
+  TNoProgress progress_;
 };
 
 // The generated figure with a stack of ten selection commands, the last line current.

@@ -17,6 +17,11 @@ namespace {
 
 const TVerb kVerbs[] = {
     {"info", "load a Poser figure and print its counts, groups and symmetry", kInfoHelp, RunInfo},
+    {"apply", "apply a saved stack to figures and write the morph targets it makes", kApplyHelp,
+     RunApply},
+    {"export", "write every morph target of a project as Poser target geometry", kExportHelp,
+     RunExport},
+    {"stack", "list the commands of a stack file with their parameters", kStackHelp, RunStack},
 };
 
 int Usage(FILE* out) {

@@ -25,6 +25,7 @@ class EObjectStream : public std::runtime_error {
 };
 
 class TObjectStream;
+class TSafeFileWriter;
 
 // Root of the object family. Cleanup releases what the object owns; the destructor does it
 // anyway, so an owner only calls Cleanup to empty an object early.
@@ -182,6 +183,9 @@ class TObjectStream {
   explicit TObjectStream(std::vector<std::uint8_t> bytes);
   // A file stream. Read: the file must exist. Write: the file is created or truncated.
   TObjectStream(const std::string& fileName, TFileMode mode);
+  // A stream written into a safe file writer through the usual reused buffer; Close() hands
+  // the last bytes over, and the caller commits the writer. Such a stream cannot seek.
+  explicit TObjectStream(TSafeFileWriter& sink);
   ~TObjectStream();
   TObjectStream(const TObjectStream&) = delete;
   TObjectStream& operator=(const TObjectStream&) = delete;
@@ -331,6 +335,7 @@ class TObjectStream {
   std::int64_t bufStart_ = 0;  // file offset of buf_[0]
   std::int64_t fileSize_ = 0;  // FileRead: size of the file; FileWrite: bytes flushed so far
   int fd_ = -1;
+  TSafeFileWriter* sink_ = nullptr;
   std::string fileName_;
   int depth_ = 0;
 };

@@ -26,6 +26,7 @@ class TSafeFileWriter {
   TSafeFileWriter& operator=(const TSafeFileWriter&) = delete;
 
   void Write(std::string_view bytes);
+  const std::string& FileName() const { return fileName_; }
   // Flushes, closes and renames the temporary file over the target.
   void Commit();
 

@@ -49,9 +49,13 @@ TObjData* TMultiObjData::AddObjFile(const std::string& fileName, const TObjReadO
   std::error_code ec;
   if (!std::filesystem::exists(fileName, ec)) return nullptr;
   auto mesh = std::make_unique<TObjData>();
-  mesh->ColourMode = ColourMode;
   // A file that cannot be read raises here; the partly built mesh goes with the exception.
   LoadFromObj(*mesh, fileName, options);
+  return AddMesh(std::move(mesh));
+}
+
+TObjData* TMultiObjData::AddMesh(std::unique_ptr<TObjData> mesh) {
+  mesh->ColourMode = ColourMode;
   mesh->Id = NewMeshId();
   mesh->TrackingMode = TrackingMode;
   mesh->DisplayMode = DisplayMode;

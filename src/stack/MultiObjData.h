@@ -58,6 +58,9 @@ class TMultiObjData : public TStreamableObject {
   // does not exist. A file that cannot be read raises EObjRead and leaves the edit state as it
   // was.
   TObjData* AddObjFile(const std::string& fileName, const TObjReadOptions& options = {});
+  // Appends a mesh read elsewhere (so that a file is read completely before the caller changes
+  // anything); it gets a new Id and the state's tracking, colour and display modes and side.
+  TObjData* AddMesh(std::unique_ptr<TObjData> mesh);
 
   std::int32_t MeshCount() const { return Meshes.Count(); }
   TObjData* Mesh(std::int32_t i) const {

@@ -75,10 +75,17 @@ class ITextLine : public virtual IParamControl {
   virtual void SetText(std::string_view text) = 0;
 };
 
-// A small plot of a fall-off curve: y values in 0..1 for x evenly spaced over 0..1.
+// A point in pixels from the top-left corner of a control.
+struct TPixelPoint {
+  int X = 0, Y = 0;
+  bool operator==(const TPixelPoint&) const = default;
+};
+
+// A small plot of a fall-off curve on a white background: the points, in the control's own
+// pixels (its Bounds give the size), joined by red lines in order.
 class ICurvePreview : public virtual IParamControl {
  public:
-  virtual void SetCurve(const std::vector<float>& values) = 0;
+  virtual void SetPoints(const std::vector<TPixelPoint>& points) = 0;
 };
 
 class IParamPanel {

@@ -1,6 +1,11 @@
 #include "stack/StackController.h"
 
 #include <algorithm>
+#include <exception>
+#include <filesystem>
+
+#include "stack/ProjectFile.h"
+#include "stack/StackFile.h"
 
 namespace tarvel {
 
@@ -60,13 +65,8 @@ void TStackController::NewStack(const TStackTarget& target) {
   stack_ = std::make_unique<TStackMng>(target, *live_);
   stack_->List = this;
 
-  std::vector<std::string> goals;
-  target.Goals.ForEach([&](const TStackGoal& g) { goals.push_back(g.Name); });
-  window_.SetGoalEntries(goals);
-
-  window_.ListClear();
-  for (std::int32_t i = 0; i < stack_->Count(); ++i)
-    window_.ListInsert(i, stack_->Command(i)->Caption);
+  ShowGoalEntries();
+  FillCommandList();
   current_ = 0;
   Select(0);
   StoreView(*stack_->Command(0));
@@ -223,19 +223,206 @@ void TStackController::DeleteCommand(int line) {
 bool TStackController::ClearStack() {
   if (!stack_) return false;
   if (!window_.AskWarning("Do you want to clear the stack?")) return false;
+  DropStack();
+  return true;
+}
+
+void TStackController::DropStack() {
   if (selected_ > 0) {
     Select(0);
     DoMakeCurrent(0);
   }
+  FreeStack();
+}
+
+void TStackController::FreeStack() {
   TBusy busy(*this);
-  if (current_ >= 0) stack_->Command(current_)->Release();
-  stack_->List = nullptr;
-  stack_.reset();
+  if (stack_) {
+    if (stack_->Command(current_)) stack_->Command(current_)->Release();
+    stack_->List = nullptr;
+    stack_.reset();
+  }
   current_ = selected_ = -1;
   window_.SetGoalEntries({});
   window_.ListClear();
   window_.Panel().Clear();
   window_.UpdateCommandButtons();
+}
+
+void TStackController::ShowGoalEntries() {
+  std::vector<std::string> goals;
+  if (stack_ && stack_->Target)
+    stack_->Target->Goals.ForEach([&](const TStackGoal& g) { goals.push_back(g.Name); });
+  window_.SetGoalEntries(goals);
+}
+
+void TStackController::FillCommandList() {
+  window_.ListClear();
+  for (std::int32_t i = 0; i < stack_->Count(); ++i)
+    window_.ListInsert(i, stack_->Command(i)->Caption);
+}
+
+namespace {
+
+// The full path a project is known by.
+std::string FullPath(const std::string& fileName) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(fileName, ec);
+  return ec ? fileName : full.lexically_normal().string();
+}
+
+}  // namespace
+
+bool TStackController::SaveStack(const std::string& fileName) {
+  if (!stack_) return false;
+  if (TStackCommand* selected = stack_->Command(selected_); selected && selected_ > 0)
+    StoreView(*selected);
+  TWait wait(window_);
+  try {
+    WriteStackFile(fileName, *stack_, &window_.Progress());
+  } catch (const std::exception& e) {
+    window_.ShowError(e.what());
+    return false;
+  }
+  return true;
+}
+
+bool TStackController::LoadStack(const std::string& fileName) {
+  TAnswer answer = TAnswer::Yes;
+  if (stack_) {
+    answer = window_.AskYesNoCancel(filetexts::kSubstitute);
+    if (answer == TAnswer::Cancel) return false;
+  }
+  // The whole file is read before anything of the current stack changes.
+  std::unique_ptr<TStackMng> loaded;
+  {
+    TWait wait(window_);
+    try {
+      loaded = ReadStackFile(fileName, &window_.Progress());
+    } catch (const std::exception& e) {
+      window_.ShowError(e.what());
+      return false;
+    }
+  }
+  if (answer == TAnswer::No) {
+    if (loaded->TargetId != stack_->TargetId) {
+      window_.ShowError(filetexts::kCannotMerge);
+      return false;
+    }
+    MergeLoadedStack(std::move(loaded));
+    return true;
+  }
+  if (stack_) DropStack();
+  InstallLoadedStack(std::move(loaded));
+  return true;
+}
+
+void TStackController::InstallLoadedStack(std::unique_ptr<TStackMng> loaded) {
+  modified_ = true;
+  TBusy busy(*this);
+  window_.Panel().Clear();
+  live_->ResetMorphDials();
+  stack_ = std::move(loaded);
+  // The loaded commands will work on the meshes loaded now, found again by name.
+  stack_->SetPristine(*live_);
+  stack_->RelinkAll();
+  stack_->List = this;
+  ShowGoalEntries();
+  FillCommandList();
+  current_ = 0;
+  Select(0);
+  // The view stored with the initial command gives way to the view of now.
+  StoreView(*stack_->Command(0));
+  ApplyDisplayFlags(stack_->Command(0)->DisplayFlags);
+  SetColourMode(3);
+  window_.ViewSettingsChanged();
+  window_.UpdateCommandButtons();
+}
+
+void TStackController::MergeLoadedStack(std::unique_ptr<TStackMng> loaded) {
+  // The loaded initial command stays behind and goes with the loaded manager.
+  while (loaded->Count() > 1) {
+    std::unique_ptr<TStreamableObject> item = loaded->Commands.AtDelete(1);
+    auto& command = static_cast<TStackCommand&>(*item);
+    command.Manager = stack_.get();
+    // Not in the list yet, so a caption it refreshes is shown by the refill below.
+    command.Relink();
+    stack_->Commands.Insert(std::move(item));
+  }
+  loaded.reset();
+  TBusy busy(*this);
+  FillCommandList();
+  Select(selected_);
+  modified_ = true;
+}
+
+void TStackController::NewProject() {
+  FreeStack();
+  live_ = std::make_unique<TMultiObjData>();
+  live_->SetTrackingMode(view_.TrackingMode);
+  live_->SetColourMode(view_.ColourMode);
+  live_->SetDisplayMode(view_.DisplayMode);
+  live_->SetSide(view_.Side);
+  modified_ = false;
+}
+
+bool TStackController::LoadProject(const std::string& fileName) {
+  TProject project;
+  {
+    TWait wait(window_);
+    try {
+      project = ReadProject(fileName, &window_.Progress());
+    } catch (const std::exception& e) {
+      window_.ShowError(e.what());
+      return false;
+    }
+  }
+  TWait wait(window_);
+  FreeStack();
+  live_ = std::move(project.State);
+  live_->Name = FullPath(fileName);
+  window_.RebuildSceneTree();
+  {
+    TBusy busy(*this);
+    view_.TrackingMode = live_->TrackingMode;
+    view_.ColourMode = live_->ColourMode;
+    view_.DisplayMode = live_->DisplayMode;
+    view_.Side = live_->Side;
+    live_->SetSide(live_->Side);
+    window_.ViewSettingsChanged();
+  }
+  if (project.Stack) {
+    TBusy busy(*this);
+    stack_ = std::move(project.Stack);
+    stack_->List = this;
+    // The stored edit state is the state before the first command: nothing is replayed, and
+    // the commands' indices and Ids refer to these very meshes.
+    stack_->SetPristine(*live_);
+    FillCommandList();
+    current_ = 0;
+    Select(0);
+    ApplyDisplayFlags(stack_->Command(0)->DisplayFlags);
+    ShowGoalEntries();
+    window_.UpdateCommandButtons();
+    window_.ViewSettingsChanged();
+  }
+  window_.Redraw();
+  modified_ = false;
+  return true;
+}
+
+bool TStackController::SaveProject(const std::string& fileName) {
+  const std::string previousName = live_->Name;
+  live_->Name = FullPath(fileName);
+  TWait wait(window_);
+  try {
+    WriteProject(fileName, stack_ ? *stack_->Pristine : *live_, stack_.get(), &window_.Progress());
+  } catch (const std::exception& e) {
+    live_->Name = previousName;
+    window_.ShowError(e.what());
+    return false;
+  }
+  modified_ = false;
   return true;
 }
 

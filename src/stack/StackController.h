@@ -35,6 +35,7 @@ struct TViewSettings {
 };
 
 enum class TAddMode { Insert, Append, Cancel };
+enum class TAnswer { Yes, No, Cancel };
 
 // The scene tree's current choice of each kind of object (or the object whose pop-up menu was
 // used); a new command takes the one of the kind it needs.
@@ -50,6 +51,8 @@ class IStackWindow : public IMorphNamer {
  public:
   // A "Warning" box with Yes and No; true for Yes.
   virtual bool AskWarning(std::string_view text) = 0;
+  // A "Warning" box with Yes, No and Cancel.
+  virtual TAnswer AskYesNoCancel(std::string_view text) = 0;
   // An "Error" box.
   virtual void ShowError(std::string_view text) = 0;
   // "Add command in stack": insert at the current position, or add at the end.
@@ -73,7 +76,18 @@ class IStackWindow : public IMorphNamer {
   virtual void Redraw() = 0;
   virtual void BeginWait() = 0;  // hourglass cursor
   virtual void EndWait() = 0;    // the previous cursor again
+  // The status bar's progress bar, driven while project and stack files are read and written.
+  virtual IProgress& Progress() = 0;
 };
+
+// The questions and errors of the stack and project files.
+namespace filetexts {
+inline constexpr const char* kSubstitute =
+    "The Stack is not empty!\r\nDo yoy want substitute this stack?\r\nIf you choose 'No' "
+    "commands will be added at the end of the current stack.";
+inline constexpr const char* kCannotMerge =
+    "I can't merge the new stack commands with current because the stacks have different goals";
+}  // namespace filetexts
 
 class TStackController : private ICommandLines {
  public:
@@ -96,6 +110,25 @@ class TStackController : private ICommandLines {
   bool ClearStack();
   // Runs goal `index` of the stack's target.
   void RunGoal(int index);
+
+  // The file operations. Each reports a failure through ShowError and returns false; a file
+  // that cannot be read changes nothing, and a save that fails leaves the old file as it was.
+  //
+  // Saves the stack, with the view of the selected line stored first. Leaves Modified alone.
+  bool SaveStack(const std::string& fileName);
+  // Loads a stack file. Without a stack it becomes the stack; with one, the substitution
+  // question decides: Yes puts it in place of the current stack, No appends its commands
+  // (after the initial one) to the current stack, Cancel stops before the file is read.
+  // True when the stack changed.
+  bool LoadStack(const std::string& fileName);
+  // Frees the stack and the live state without asking and starts again with an empty edit
+  // state that takes the view settings' modes; not modified.
+  void NewProject();
+  // Replaces the live state and the stack by the project's; line 0 current, nothing replayed.
+  bool LoadProject(const std::string& fileName);
+  // Writes the project: the pristine copy and the stack when a stack exists, else the live
+  // state. Live.Name becomes the file's path.
+  bool SaveProject(const std::string& fileName);
   // A vertex picked in the viewport, offered to the command of the selected line; true when the
   // command took it (the view was then redrawn). Nothing without a selected line.
   bool PickVertex(TObjVertex& vertex);
@@ -129,6 +162,14 @@ class TStackController : private ICommandLines {
   void Replay(int line, bool release);
   void ReplayFromStart(int last);
   void ShowControls(TStackCommand& command);
+  // Back to the pristine state, then the stack is freed and its lines and goals go.
+  void DropStack();
+  // Frees the stack without touching the live state.
+  void FreeStack();
+  void InstallLoadedStack(std::unique_ptr<TStackMng> loaded);
+  void MergeLoadedStack(std::unique_ptr<TStackMng> loaded);
+  void FillCommandList();
+  void ShowGoalEntries();
 
   struct TBusy {
     explicit TBusy(TStackController& c) : c_(c), was_(c.busy_) { c.busy_ = true; }

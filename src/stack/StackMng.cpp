@@ -1,5 +1,7 @@
 #include "stack/StackMng.h"
 
+#include <algorithm>
+
 #include "stack/SelectCommands.h"
 
 namespace tarvel {
@@ -12,13 +14,28 @@ TStackMng::TStackMng(const TStackTarget& target, TMultiObjData& live)
   Commands.Add(std::move(init));
 }
 
+std::unique_ptr<TStreamableObject> TCommandCollection::GetItem(TObjectStream& s) {
+  auto command = TTypedCollection<TStackCommand>::GetItem(s);
+  if (IProgress* p = StreamProgress()) p->SetPosition(Count() + 1);
+  return command;
+}
+
+void TCommandCollection::PutItem(TObjectStream& s, const TStreamableObject& item) const {
+  s.Put(item);
+  if (IProgress* p = StreamProgress()) p->SetPosition(IndexOf(&item) + 1);
+}
+
 TStackMng::TStackMng(TObjectStream& s) {
   Reserved = s.ReadInt32();
   TargetId = s.ReadInt32();
-  s.ReadInt32();  // the command count, only for sizing a progress display
+  // The command count only sizes the progress display; the collection carries its own.
+  const std::int32_t count = s.ReadInt32();
+  IProgress* progress = StreamProgress();
+  if (progress) progress->SetRange(0, std::max(count, 0));
   s.GetHeader(ClassOf<TCollection>());
   Commands.LoadFrom(s);
   Commands.ForEach([&](TStackCommand& c) { c.Manager = this; });
+  if (progress) progress->SetPosition(0);
 }
 
 TStackMng::~TStackMng() = default;
@@ -27,7 +44,10 @@ void TStackMng::Store(TObjectStream& s) const {
   s.WriteInt32(Reserved);
   s.WriteInt32(TargetId);
   s.WriteInt32(Commands.Count());
+  IProgress* progress = StreamProgress();
+  if (progress) progress->SetRange(0, Commands.Count());
   s.Put(Commands);
+  if (progress) progress->SetPosition(0);
 }
 
 std::unique_ptr<TMultiObjData> TStackMng::NewWorkingCopy() {

@@ -21,6 +21,15 @@ class ICommandLines {
   virtual void SetLineText(const TStackCommand* command, std::string_view text) = 0;
 };
 
+// The commands of a stack. While a project or stack file is read or written, every command
+// moves the progress display on by one.
+class TCommandCollection : public TTypedCollection<TStackCommand> {
+ public:
+  using TTypedCollection<TStackCommand>::TTypedCollection;
+  std::unique_ptr<TStreamableObject> GetItem(TObjectStream& s) override;
+  void PutItem(TObjectStream& s, const TStreamableObject& item) const override;
+};
+
 class TStackMng : public TStreamableObject {
  public:
   static constexpr std::string_view kClassName = "TStackMng";
@@ -53,7 +62,7 @@ class TStackMng : public TStreamableObject {
   std::unique_ptr<TMultiObjData> Pristine;
   TMultiObjData* Live = nullptr;
   const TStackTarget* Target = nullptr;
-  TTypedCollection<TStackCommand> Commands{10};
+  TCommandCollection Commands{10};
   ICommandLines* List = nullptr;
 
  private:

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "commands/Padlocks.h"
+#include "commands/SoftSelection.h"
 #include "commands/Specular.h"
 #include "commands/Transforms.h"
 #include "commands/UseMorphTarget.h"
@@ -60,8 +61,8 @@ const TKind kKinds[] = {
     {7, "Select all", nullptr, {kSelections}, Make<TSCSelectAll>},
     {8, "Clear selection", nullptr, {kSelections}, Make<TSCClearSelection>},
     {9, "Invert selection", nullptr, {kSelections}, Make<TSCInvertSelection>},
-    {10, "Soft selection", nullptr, {kSelections}, nullptr},
-    {13, "Select surface", nullptr, {kSelections}, nullptr},
+    {10, "Soft selection", nullptr, {kSelections}, Make<TSCSoftSelection>},
+    {13, "Select surface", nullptr, {kSelections}, Make<TSCSelectSurface>},
     {100, "Translate to 0,0,0", nullptr, {kTransformers}, Make<TSCTranslateToZero>},
     {101, "Translate", nullptr, {kTransformers}, Make<TSCTranslate>},
     {102, "Rotate", nullptr, {kTransformers}, Make<TSCRotate>},
@@ -210,6 +211,8 @@ void RegisterStackStreamClasses(TStreamRegistry& r) {
   r.Register(ClassOf<TSCSelectAll>());
   r.Register(ClassOf<TSCClearSelection>());
   r.Register(ClassOf<TSCInvertSelection>());
+  r.Register(ClassOf<TSCSoftSelection>());
+  r.Register(ClassOf<TSCSelectSurface>());
   r.Register(ClassOf<TSCSpecular>());
   r.Register(ClassOf<TSCTranslate>());
   r.Register(ClassOf<TSCTranslateToZero>());

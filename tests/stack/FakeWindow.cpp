@@ -68,6 +68,17 @@ bool TFakeWindow::AskWarning(std::string_view text) {
   return answer;
 }
 
+TAnswer TFakeWindow::AskYesNoCancel(std::string_view text) {
+  Warnings.emplace_back(text);
+  if (YesNoCancelAnswers.empty()) {
+    ADD_FAILURE() << "unexpected question: " << text;
+    return TAnswer::Cancel;
+  }
+  const TAnswer answer = YesNoCancelAnswers.front();
+  YesNoCancelAnswers.pop_front();
+  return answer;
+}
+
 TAddMode TFakeWindow::AskAddMode() {
   ++AddModeQuestions;
   if (AddModeAnswers.empty()) {

@@ -90,8 +90,8 @@ class TFakeTextLine : public TFakeControl, public ITextLine {
 
 class TFakeCurvePreview : public TFakeControl, public ICurvePreview {
  public:
-  void SetCurve(const std::vector<float>& values) override { Curve = values; }
-  std::vector<float> Curve;
+  void SetPoints(const std::vector<TPixelPoint>& points) override { Points = points; }
+  std::vector<TPixelPoint> Points;
 };
 
 // Labels are 6 px per character and 13 px high; numeric edits are 21 px high.
@@ -139,9 +139,24 @@ class TFakePanel : public IParamPanel {
   std::vector<std::unique_ptr<TFakeControl>> controls_;
 };
 
+// Records every range and position it is given.
+class TFakeProgress : public IProgress {
+ public:
+  void SetRange(int minimum, int maximum) override {
+    Minimum = minimum;
+    Maximum = maximum;
+    Ranges.push_back(maximum);
+  }
+  void SetPosition(int position) override { Positions.push_back(position); }
+  int Minimum = 0, Maximum = 0;
+  std::vector<int> Ranges;  // the maximum of every SetRange
+  std::vector<int> Positions;
+};
+
 class TFakeWindow : public IStackWindow {
  public:
   bool AskWarning(std::string_view text) override;
+  TAnswer AskYesNoCancel(std::string_view text) override;
   void ShowError(std::string_view text) override { Errors.emplace_back(text); }
   TAddMode AskAddMode() override;
   std::optional<std::string> AskMorphName(const TMorphNameRequest& request) override;
@@ -160,10 +175,12 @@ class TFakeWindow : public IStackWindow {
   void Redraw() override { ++Redraws; }
   void BeginWait() override { ++WaitDepth; }
   void EndWait() override { --WaitDepth; }
+  IProgress& Progress() override { return ProgressBar; }
 
   // Scripted answers, taken from the front. A question with no answer queued fails the test
   // and answers No, Cancel or a cancelled dialog.
   std::deque<bool> WarningAnswers;
+  std::deque<TAnswer> YesNoCancelAnswers;
   std::deque<TAddMode> AddModeAnswers;
   std::deque<std::optional<std::string>> MorphNameAnswers;
 
@@ -183,6 +200,7 @@ class TFakeWindow : public IStackWindow {
   int ViewChanges = 0;
   int Redraws = 0;
   int WaitDepth = 0;
+  TFakeProgress ProgressBar;
 };
 
 }  // namespace tarvel::test

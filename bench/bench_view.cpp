@@ -1,0 +1,152 @@
+// The 3D view on a generated figure of a million vertices, under Xvfb: one orbit step, which
+// draws from the GPU buffers it has (group boxes while the camera moves, or the full figure in
+// the full tracking mode), against a redraw after a parameter change, which rebuilds the
+// geometry, sends it to the GPU and draws it. Run it as
+//   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/bench_view
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "BenchSupport.h"
+#include "commands/Transforms.h"
+#include "stack/StackController.h"
+#include "stack/StackMng.h"
+#include "stack/StackTarget.h"
+#include "view/Viewport.h"
+
+namespace {
+
+using tarvel::bench::GeneratedFigure;
+
+// The window around the controller, doing nothing.
+class TQuietWindow : public tarvel::IStackWindow {
+ public:
+  std::optional<std::string> AskMorphName(const tarvel::TMorphNameRequest&) override {
+    return std::nullopt;
+  }
+  bool AskWarning(std::string_view) override { return false; }
+  tarvel::TAnswer AskYesNoCancel(std::string_view) override { return tarvel::TAnswer::Cancel; }
+  void ShowError(std::string_view) override {}
+  tarvel::TAddMode AskAddMode() override { return tarvel::TAddMode::Cancel; }
+  void ListClear() override {}
+  void ListInsert(int, std::string_view) override {}
+  void ListRemove(int) override {}
+  void ListSetText(int, std::string_view) override {}
+  void ListSelect(int) override {}
+  tarvel::IParamPanel& Panel() override { std::abort(); }
+  void SetGoalEntries(const std::vector<std::string>&) override {}
+  void UpdateCommandButtons() override {}
+  void RebuildSceneTree() override {}
+  void ViewSettingsChanged() override {}
+  void Redraw() override {}
+  void BeginWait() override {}
+  void EndWait() override {}
+  tarvel::IProgress& Progress() override { return progress_; }
+
+ private:
+  struct TNoProgress : tarvel::IProgress {
+    void SetRange(int, int) override {}
+    void SetPosition(int) override {}
+  } progress_;
+};
+
+// One viewport on the figure, made once for all benchmarks; every vertex is selected and a
+// rotation is prepared, as when it is the current command.
+struct TScene {
+  TScene() : controller(window) {
+    tarvel::TMultiObjData& live = controller.Live();
+    live.AddObjFile(GeneratedFigure(kVertices));
+    live.SelectAllFaces(true);
+    live.UpdateVertexFlags();
+    stack = std::make_unique<tarvel::TStackMng>(*tarvel::FindStackTarget(1), live);
+    rotate = std::make_unique<tarvel::TSCRotate>(stack.get());
+    rotate->Prepare();
+    view = std::make_unique<tarvel::TViewport>(controller);
+    view->resize(800, 600);
+    view->show();
+    if (!QTest::qWaitForWindowExposed(view.get())) std::abort();
+    view->RefreshPointSize();
+  }
+  ~TScene() { rotate->Release(); }
+  // Lets the edit timer end the camera move.
+  void WaitForFullDrawing() {
+    while (view->CameraMoving()) {
+      QCoreApplication::processEvents();
+      QThread::msleep(10);
+    }
+  }
+  static constexpr long kVertices = 1000000;
+  TQuietWindow window;
+  tarvel::TStackController controller;
+  std::unique_ptr<tarvel::TStackMng> stack;
+  std::unique_ptr<tarvel::TSCRotate> rotate;
+  std::unique_ptr<tarvel::TViewport> view;
+};
+
+// Made at the first use, freed before the application goes.
+std::unique_ptr<TScene> scene;
+TScene& Scene() {
+  if (!scene) scene = std::make_unique<TScene>();
+  return *scene;
+}
+
+// A parameter change (one angle of the rotation, not timed), then Redraw and the drawing.
+void BM_RedrawAfterChange(benchmark::State& state) {
+  TScene& s = Scene();
+  s.WaitForFullDrawing();
+  if (!s.view->GlReady()) state.SkipWithError("no OpenGL 3.3");
+  // The first build allocates the arrays and the GPU buffers; later ones reuse them.
+  s.view->Redraw();
+  s.view->DrawNow();
+  float angle = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    angle += 7.5f;
+    s.rotate->Angles.Y = angle;
+    s.rotate->Execute();
+    state.ResumeTiming();
+    s.view->Redraw();
+    s.view->DrawNow();
+  }
+  state.counters["polygons"] = static_cast<double>(s.controller.Live().Mesh(0)->Faces.Count());
+}
+
+// Orbit steps in a tracking mode (1 boxes, 0 the full figure); none may touch the buffers.
+void BM_OrbitStep(benchmark::State& state) {
+  TScene& s = Scene();
+  s.WaitForFullDrawing();
+  s.controller.View().TrackingMode = static_cast<std::uint8_t>(state.range(0));
+  s.view->ApplyViewSettings();
+  s.view->DrawNow();
+  const int uploads = s.view->GeometryUploads();
+  for (auto _ : state) {
+    s.view->Orbit(0.5, 1);
+    s.view->DrawNow();
+  }
+  if (s.view->GeometryUploads() != uploads)
+    state.SkipWithError("an orbit step rebuilt the buffers");
+  state.counters["uploads"] = s.view->GeometryUploads() - uploads;
+  s.controller.View().TrackingMode = 1;
+  s.view->ApplyViewSettings();
+}
+
+BENCHMARK(BM_RedrawAfterChange)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_OrbitStep)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const int status = tarvel::bench::RunWithRatios(
+      argc, argv,
+      {{"BM_OrbitStep/1/min_time:2.000", "BM_RedrawAfterChange/min_time:2.000"},
+       {"BM_OrbitStep/0/min_time:2.000", "BM_RedrawAfterChange/min_time:2.000"},
+       {"BM_RedrawAfterChange/min_time:2.000", "BM_OrbitStep/1/min_time:2.000"}});
+  scene.reset();
+  return status;
+}

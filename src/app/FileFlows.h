@@ -1,0 +1,51 @@
+// The file dialogs of the main window and the texts of its file flows: figures, morph targets,
+// snapshots, projects and stacks. The flows themselves are TFormMain's (FileFlows.cpp).
+#pragma once
+
+#include <QString>
+#include <string>
+
+namespace tarvel {
+
+// A file dialog as the window asks for it. `Filter` is written "Description (*.ext)|*.ext";
+// an empty `Title` leaves the system's own title.
+struct TFileDialogSpec {
+  QString Title;
+  QString Filter;
+  QString DefaultExtension;  // without the dot; empty for none
+  QString ProposedName;
+};
+
+namespace fileflows {
+
+// Open dialogs.
+TFileDialogSpec OpenPoserObj();
+TFileDialogSpec OpenTargetGeometry();
+TFileDialogSpec OpenProject();
+TFileDialogSpec OpenStack();
+// Save dialogs.
+TFileDialogSpec ExportTargetGeometry(const QString& targetName);
+TFileDialogSpec SaveSnapshot();
+TFileDialogSpec SaveProject();
+TFileDialogSpec SaveStack();
+
+inline constexpr const char* kFileNotFound = "File not found!";
+inline constexpr const char* kWrongVertexCount = "Target geometry has wrong number of vertices!";
+inline constexpr const char* kGroupMissing = "Group must exists in original mesh!";
+inline constexpr const char* kConfirmSaveTitle = "Confirm Save As";
+
+// The question asked before a save dialog's choice replaces an existing file.
+QString OverwriteQuestion(const QString& fileName);
+// The name with ".`extension`" added when it has no extension of its own.
+QString WithDefaultExtension(const QString& fileName, const QString& extension);
+// The file's name without folder and without its (last) extension.
+QString BareName(const QString& fileName);
+// The file's full path as the core's file functions take it (the system's 8-bit encoding).
+std::string LocalPath(const QString& fileName);
+// A path kept by the core, as Qt shows it.
+QString FromLocalPath(const std::string& path);
+// A recent-file entry's caption: the accelerator of its place (1 to 9, then 0) and the name.
+QString RecentCaption(int index, const QString& fileName);
+
+}  // namespace fileflows
+}  // namespace tarvel

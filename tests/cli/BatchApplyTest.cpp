@@ -1,0 +1,276 @@
+// The batch tool's stack verbs end to end: apply a saved stack to figures, export a project,
+// list a stack.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "cli/BatchRun.h"
+#include "stack/FakeWindow.h"
+#include "stack/StackController.h"
+
+namespace tarvel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Quoted;
+using test::RunBatch;
+using test::TFakeWindow;
+using test::TRun;
+using test::TTempDir;
+
+const std::string kFigureFile = std::string(TARVEL_SAMPLES_DIR) + "/figure.obj";
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Every file under `root`, by its path relative to it.
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = ReadFile(e.path());
+  return files;
+}
+
+// The sample figure with its group blocks in reverse order: the same vertices, the groups
+// listed in another order.
+std::string Reordered(const std::string& text) {
+  std::istringstream in(text);
+  std::string head, block;
+  std::vector<std::string> blocks;
+  bool inGroups = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("g ", 0) == 0) {
+      if (inGroups) blocks.push_back(block);
+      block.clear();
+      inGroups = true;
+    }
+    (inGroups ? block : head) += line + "\n";
+  }
+  blocks.push_back(block);
+  std::reverse(blocks.begin(), blocks.end());
+  for (const std::string& b : blocks) head += b;
+  return head;
+}
+
+// A stack that selects the left forearm and moves it 0.25 along x, saved to `file`.
+void SaveArmStack(const std::string& file) {
+  TFakeWindow window;
+  TStackController controller(window);
+  ASSERT_NE(controller.Live().AddObjFile(kFigureFile), nullptr);
+  controller.NewStack(*StackTargets()[0]);
+  TSceneChoice choice;
+  choice.Group = controller.Live().Mesh(0)->GroupByName("lForeArm");
+  controller.AddCommand(*controller.Stack()->FindDescriptor(1), choice);
+  controller.AddCommand(*controller.Stack()->FindDescriptor(101));
+  const std::vector<test::TFakeNumberEdit*> fields = window.Params.Edits();
+  ASSERT_EQ(fields.size(), 3u);
+  fields[0]->Type(fields[0]->Value() + 0.25);
+  ASSERT_TRUE(controller.SaveStack(file));
+}
+
+// What the window makes of the stack on this figure: load it as a new stack, run the goal
+// taking every proposed name, export each new target as MESH/NAME.obj under `out`.
+void WindowTargets(const std::string& figure, const std::string& stack, const fs::path& out) {
+  // The user takes every proposed name.
+  class TTakingWindow : public TFakeWindow {
+    std::optional<std::string> AskMorphName(const TMorphNameRequest& request) override {
+      return request.Proposed;
+    }
+  } window;
+  TStackController controller(window);
+  ASSERT_NE(controller.Live().AddObjFile(figure), nullptr);
+  ASSERT_TRUE(controller.LoadStack(stack));
+  const TObjData& mesh = *controller.Live().Mesh(0);
+  std::vector<std::int32_t> before;
+  mesh.Groups.ForEach([&](const TGroup& g) { before.push_back(g.MorphTargets.Count()); });
+  window.WarningAnswers.push_back(true);  // "Do you want to clear the stack?"
+  controller.RunGoal(0);
+  const TObjData& done = *controller.Live().Mesh(0);
+  fs::create_directories(out / done.Name);
+  for (std::int32_t g = 0; g < done.Groups.Count(); ++g)
+    for (std::int32_t k = before[static_cast<std::size_t>(g)];
+         k < done.Groups[g]->MorphTargets.Count(); ++k) {
+      const TMorphTarget& t = *done.Groups[g]->MorphTargets[k];
+      t.ExportTargetGeometry((out / done.Name / (t.Name + ".obj")).string());
+    }
+}
+
+class BatchApplyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    stack_ = (dir_.Path() / "arm.stk").string();
+    SaveArmStack(stack_);
+    fs::create_directories(dir_.Path() / "copy");
+    reordered_ = dir_.Write("copy/figure.obj", Reordered(ReadFile(kFigureFile)));
+  }
+  TTempDir dir_;
+  std::string stack_;
+  std::string reordered_;
+};
+
+TEST_F(BatchApplyTest, TargetsMatchWhatTheWindowMakesEvenWithGroupsReordered) {
+  const TRun run = RunBatch("apply " + Quoted(stack_) + " " + Quoted(kFigureFile) + " " +
+                                Quoted(reordered_) + " --out out --quiet",
+                            dir_.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(run.Out, "");
+
+  WindowTargets(kFigureFile, stack_, dir_.Path() / "expected");
+  const std::map<std::string, std::string> expected = Tree(dir_.Path() / "expected" / "figure");
+  ASSERT_FALSE(expected.empty());
+  EXPECT_TRUE(expected.count("lForeArm_.obj"));
+  // The first figure keeps its name, the second of the same name gets "-2"; both give the
+  // same files, byte for byte.
+  EXPECT_EQ(Tree(dir_.Path() / "out" / "figure"), expected);
+  EXPECT_EQ(Tree(dir_.Path() / "out" / "figure-2"), expected);
+
+  const std::string manifest = ReadFile(dir_.Path() / "out" / "manifest.json");
+  EXPECT_NE(manifest.find("\"name\": \"lForeArm_\", \"group\": \"lForeArm\""), std::string::npos)
+      << manifest;
+  EXPECT_NE(manifest.find("\"file\": \"figure-2/lForeArm_.obj\""), std::string::npos);
+  EXPECT_NE(manifest.find("\"largestDisplacement\": 0.2500000"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\"unresolvedCommands\": []"), std::string::npos);
+}
+
+TEST_F(BatchApplyTest, ParallelAndSerialRunsWriteTheSameFiles) {
+  const std::string figures = Quoted(kFigureFile) + " " + Quoted(reordered_) + " " +
+                              Quoted(kFigureFile) + " " + Quoted(reordered_);
+  for (const char* jobs : {"1", "3"}) {
+    const TRun run =
+        RunBatch("apply " + Quoted(stack_) + " " + figures + " --out out" + jobs +
+                     " --project --name '{mesh}-{group}-{stack}' --quiet --jobs " + jobs,
+                 dir_.Path());
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  }
+  const std::map<std::string, std::string> serial = Tree(dir_.Path() / "out1");
+  EXPECT_TRUE(serial.count("figure-4.vnx"));
+  EXPECT_TRUE(serial.count("figure-3/figure-lForeArm-arm.obj"));
+  std::map<std::string, std::string> parallel = Tree(dir_.Path() / "out3");
+  EXPECT_NE(serial.at("manifest.json").find("\"project\": \"figure.vnx\""), std::string::npos);
+  ASSERT_EQ(serial.size(), parallel.size());
+  for (auto& [name, bytes] : parallel) {
+    // A project holds the path it was saved under; the two runs differ only in their folder.
+    for (std::size_t at; (at = bytes.find("/out3/")) != std::string::npos;) bytes[at + 4] = '1';
+    ASSERT_TRUE(serial.count(name)) << name;
+    EXPECT_TRUE(serial.at(name) == bytes) << name << " differs";
+  }
+}
+
+TEST_F(BatchApplyTest, ProjectsExportTheSameTargetsAgain) {
+  ASSERT_EQ(RunBatch("apply " + Quoted(stack_) + " " + Quoted(kFigureFile) + " --out out " +
+                         "--project --quiet",
+                     dir_.Path())
+                .ExitCode,
+            0);
+  const TRun run = RunBatch("export out/figure.vnx --out again", dir_.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Out.find("morph targets written"), std::string::npos);
+  const std::map<std::string, std::string> applied = Tree(dir_.Path() / "out" / "figure");
+  ASSERT_FALSE(applied.empty());
+  for (const auto& [name, bytes] : applied) {
+    const std::string group = name.substr(0, name.size() - std::string("_.obj").size());
+    EXPECT_EQ(ReadFile(dir_.Path() / "again" / "figure" / group / name), bytes) << name;
+  }
+}
+
+TEST_F(BatchApplyTest, MissingObjectsAreReportedAndStrictMakesThemFail) {
+  // A figure whose forearm has another name: the selection finds nothing.
+  std::string text = ReadFile(kFigureFile);
+  const std::string from = "g lForeArm", to = "g lLowerArm";
+  for (std::size_t at; (at = text.find(from)) != std::string::npos;)
+    text.replace(at, from.size(), to);
+  const std::string renamed = dir_.Write("renamed.obj", text);
+
+  const TRun dry = RunBatch("apply " + Quoted(stack_) + " renamed.obj --dry-run", dir_.Path());
+  ASSERT_EQ(dry.ExitCode, 0) << dry.Err;
+  EXPECT_NE(dry.Out.find("cannot find its objects: Select group"), std::string::npos) << dry.Out;
+  EXPECT_NE(dry.Out.find("no group would change"), std::string::npos) << dry.Out;
+  EXPECT_FALSE(fs::exists(dir_.Path() / "out"));
+
+  const TRun lax = RunBatch("apply " + Quoted(stack_) + " renamed.obj --out out", dir_.Path());
+  EXPECT_EQ(lax.ExitCode, 0) << lax.Err;
+  EXPECT_NE(lax.Err.find("renamed.obj: warning: cannot find its objects: Select group"),
+            std::string::npos)
+      << lax.Err;
+  EXPECT_NE(ReadFile(dir_.Path() / "out" / "manifest.json")
+                .find("\"unresolvedCommands\": [\"Select group"),
+            std::string::npos);
+
+  const TRun strict = RunBatch("apply " + Quoted(stack_) + " renamed.obj " + Quoted(kFigureFile) +
+                                   " --out strict --strict --quiet",
+                               dir_.Path());
+  EXPECT_EQ(strict.ExitCode, 1);
+  EXPECT_NE(strict.Err.find("renamed.obj: 1 command(s) cannot find their objects"),
+            std::string::npos)
+      << strict.Err;
+  // The other figure still completes.
+  EXPECT_TRUE(fs::exists(dir_.Path() / "strict" / "figure" / "lForeArm_.obj"));
+}
+
+TEST_F(BatchApplyTest, DryRunNamesTheGroupsThatWouldChange) {
+  const TRun run =
+      RunBatch("apply " + Quoted(stack_) + " " + Quoted(kFigureFile) + " --dry-run", dir_.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Out.find("would change: lForeArm"), std::string::npos) << run.Out;
+  EXPECT_EQ(run.Out.find("cannot find"), std::string::npos) << run.Out;
+}
+
+TEST_F(BatchApplyTest, StackListsEachCommandWithItsParameters) {
+  const TRun run = RunBatch("stack " + Quoted(stack_), dir_.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  const std::vector<std::string> lines = test::Lines(run.Out);
+  auto has = [&](const std::string& part) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(part) != std::string::npos; });
+  };
+  EXPECT_TRUE(has("commands 3")) << run.Out;
+  EXPECT_TRUE(has("  1  Select group lForeArm  mesh=\"figure\" group=\"lForeArm\"")) << run.Out;
+  EXPECT_TRUE(has("  2  Translate")) << run.Out;
+  EXPECT_EQ(run.Out.find("<b>"), std::string::npos);
+}
+
+TEST_F(BatchApplyTest, FailuresGiveTheirReasonAndExitStatus) {
+  const std::string damaged = dir_.Write("damaged.stk", ReadFile(stack_).substr(0, 40));
+  struct TCase {
+    const char* Name;
+    std::string Args;
+    int Status;
+    std::string InErr;
+  };
+  const std::vector<TCase> cases = {
+      {"missing figure", "apply arm.stk none.obj --out out", 1, "none.obj: no such file"},
+      {"missing stack", "apply none.stk " + Quoted(kFigureFile) + " --out out", 1,
+       "none.stk: no such file"},
+      {"damaged stack", "apply damaged.stk " + Quoted(kFigureFile) + " --out out", 1,
+       "damaged.stk"},
+      {"damaged stack listed", "stack damaged.stk", 1, "damaged.stk"},
+      {"not a project", "export arm.stk --out out", 1, "arm.stk"},
+      {"unknown option", "apply arm.stk x.obj --out out --fast", 2, "unknown option --fast"},
+      {"no output folder", "apply arm.stk x.obj", 2, "--out"},
+      {"no figure", "apply arm.stk --out out", 2, "usage"},
+      {"bad jobs", "apply arm.stk x.obj --out out --jobs 0", 2, "--jobs"},
+      {"export without folder", "export p.vnx", 2, "--out"},
+      {"stack with two files", "stack a.stk b.stk", 2, "usage"},
+  };
+  for (const TCase& tc : cases) {
+    SCOPED_TRACE(tc.Name);
+    const TRun run = RunBatch(tc.Args, dir_.Path());
+    EXPECT_EQ(run.ExitCode, tc.Status);
+    EXPECT_NE(run.Err.find(tc.InErr), std::string::npos) << run.Err;
+  }
+}
+
+}  // namespace
+}  // namespace tarvel
