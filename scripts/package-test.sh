@@ -23,7 +23,7 @@ apt-get install --simulate --no-install-recommends "./$deb" >/dev/null
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/tarvel-batch usr/share/applications/tarvel.desktop \
+for f in usr/bin/tarvel usr/bin/tarvel-batch usr/share/applications/tarvel.desktop \
   usr/share/mime/packages/tarvel.xml usr/share/icons/hicolor/48x48/apps/tarvel.png \
   usr/share/icons/hicolor/scalable/mimetypes/tarvel-project.svg \
   usr/share/man/man1/tarvel-batch.1.gz usr/share/tarvel/samples/figure.obj; do

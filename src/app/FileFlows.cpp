@@ -34,20 +34,20 @@ QString Bare(const char* extension) {
 }
 }  // namespace
 
-TFileDialogSpec OpenPoserObj() { return {"Open Poser file obj", kObjFilter, {}, {}}; }
-TFileDialogSpec OpenTargetGeometry() { return {"Open Poser Target Geometry", kObjFilter, {}, {}}; }
-TFileDialogSpec OpenProject() { return {projectfile::kOpenTitle, projectfile::kFilter, {}, {}}; }
-TFileDialogSpec OpenStack() {
+TFileDialogInfo OpenPoserObj() { return {"Open Poser file obj", kObjFilter, {}, {}}; }
+TFileDialogInfo OpenTargetGeometry() { return {"Open Poser Target Geometry", kObjFilter, {}, {}}; }
+TFileDialogInfo OpenProject() { return {projectfile::kOpenTitle, projectfile::kFilter, {}, {}}; }
+TFileDialogInfo OpenStack() {
   return {stackfile::kLoadTitle, stackfile::kFilter, Bare(stackfile::kExtension), {}};
 }
-TFileDialogSpec ExportTargetGeometry(const QString& targetName) {
+TFileDialogInfo ExportTargetGeometry(const QString& targetName) {
   return {"Export Poser Target Geometry", kObjFilter, "obj", targetName};
 }
-TFileDialogSpec SaveSnapshot() { return {{}, "Bitmaps (*.bmp)|*.bmp", "bmp", {}}; }
-TFileDialogSpec SaveProject() {
+TFileDialogInfo SaveSnapshot() { return {{}, "Bitmaps (*.bmp)|*.bmp", "bmp", {}}; }
+TFileDialogInfo SaveProject() {
   return {projectfile::kSaveTitle, projectfile::kFilter, Bare(projectfile::kExtension), {}};
 }
-TFileDialogSpec SaveStack() {
+TFileDialogInfo SaveStack() {
   return {stackfile::kSaveTitle, stackfile::kFilter, Bare(stackfile::kExtension), {}};
 }
 
@@ -105,15 +105,15 @@ class TLongOperation {
 
 }  // namespace
 
-QString TFormMain::AskOpenFile(const TFileDialogSpec& spec) {
-  return prompts_->AskOpenFileName(spec);
+QString TFormMain::AskOpenFile(const TFileDialogInfo& dialog) {
+  return prompts_->AskOpenFileName(dialog);
 }
 
-QString TFormMain::AskSaveFile(const TFileDialogSpec& spec) {
+QString TFormMain::AskSaveFile(const TFileDialogInfo& dialog) {
   for (;;) {
-    const QString chosen = prompts_->AskSaveFileName(spec);
+    const QString chosen = prompts_->AskSaveFileName(dialog);
     if (chosen.isEmpty()) return {};
-    const QString file = WithDefaultExtension(chosen, spec.DefaultExtension);
+    const QString file = WithDefaultExtension(chosen, dialog.DefaultExtension);
     if (!QFileInfo::exists(file)) return file;
     if (prompts_->Message(kConfirmSaveTitle, OverwriteQuestion(file), QMessageBox::Warning,
                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)

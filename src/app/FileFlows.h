@@ -9,7 +9,7 @@ namespace tarvel {
 
 // A file dialog as the window asks for it. `Filter` is written "Description (*.ext)|*.ext";
 // an empty `Title` leaves the system's own title.
-struct TFileDialogSpec {
+struct TFileDialogInfo {
   QString Title;
   QString Filter;
   QString DefaultExtension;  // without the dot; empty for none
@@ -19,15 +19,15 @@ struct TFileDialogSpec {
 namespace fileflows {
 
 // Open dialogs.
-TFileDialogSpec OpenPoserObj();
-TFileDialogSpec OpenTargetGeometry();
-TFileDialogSpec OpenProject();
-TFileDialogSpec OpenStack();
+TFileDialogInfo OpenPoserObj();
+TFileDialogInfo OpenTargetGeometry();
+TFileDialogInfo OpenProject();
+TFileDialogInfo OpenStack();
 // Save dialogs.
-TFileDialogSpec ExportTargetGeometry(const QString& targetName);
-TFileDialogSpec SaveSnapshot();
-TFileDialogSpec SaveProject();
-TFileDialogSpec SaveStack();
+TFileDialogInfo ExportTargetGeometry(const QString& targetName);
+TFileDialogInfo SaveSnapshot();
+TFileDialogInfo SaveProject();
+TFileDialogInfo SaveStack();
 
 inline constexpr const char* kFileNotFound = "File not found!";
 inline constexpr const char* kWrongVertexCount = "Target geometry has wrong number of vertices!";

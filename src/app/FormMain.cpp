@@ -115,19 +115,19 @@ class TFormMain::TQtPrompts : public IFormPrompts {
     const TNormalCursor cursor;
     return form_.dlgCreateMorph_->Ask(request);
   }
-  QString AskOpenFileName(const TFileDialogSpec& spec) override {
-    QFileDialog dialog(&form_, spec.Title);
+  QString AskOpenFileName(const TFileDialogInfo& info) override {
+    QFileDialog dialog(&form_, info.Title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    return Run(dialog, spec);
+    return Run(dialog, info);
   }
-  QString AskSaveFileName(const TFileDialogSpec& spec) override {
-    QFileDialog dialog(&form_, spec.Title);
+  QString AskSaveFileName(const TFileDialogInfo& info) override {
+    QFileDialog dialog(&form_, info.Title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // The window asks the overwrite question itself, after the default extension is added.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    return Run(dialog, spec);
+    return Run(dialog, info);
   }
   std::optional<std::string> AskTargetName(std::string_view proposed) override {
     const TNormalCursor cursor;
@@ -138,12 +138,12 @@ class TFormMain::TQtPrompts : public IFormPrompts {
 
  private:
   // Every file dialog is resizable and starts with its first filter.
-  static QString Run(QFileDialog& dialog, const TFileDialogSpec& spec) {
+  static QString Run(QFileDialog& dialog, const TFileDialogInfo& info) {
     const TNormalCursor cursor;
     dialog.setSizeGripEnabled(true);
-    dialog.setNameFilter(QtFilter(spec.Filter));
-    dialog.setDefaultSuffix(spec.DefaultExtension);
-    if (!spec.ProposedName.isEmpty()) dialog.selectFile(spec.ProposedName);
+    dialog.setNameFilter(QtFilter(info.Filter));
+    dialog.setDefaultSuffix(info.DefaultExtension);
+    if (!info.ProposedName.isEmpty()) dialog.selectFile(info.ProposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();
   }

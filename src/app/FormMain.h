@@ -57,10 +57,10 @@ class IFormPrompts {
   // "Create a morph target": the name, none when cancelled.
   virtual std::optional<std::string> AskMorphName(const TMorphNameRequest& request) = 0;
   // An open dialog for an existing file: the chosen file, empty when cancelled.
-  virtual QString AskOpenFileName(const TFileDialogSpec& spec) = 0;
+  virtual QString AskOpenFileName(const TFileDialogInfo& dialog) = 0;
   // A save dialog: the chosen file, empty when cancelled. The window itself adds the default
   // extension and asks before an existing file is replaced.
-  virtual QString AskSaveFileName(const TFileDialogSpec& spec) = 0;
+  virtual QString AskSaveFileName(const TFileDialogInfo& dialog) = 0;
   // "Add shape interpolation target" with the edit preset to `proposed`: the edit's text
   // (untrimmed) on OK, none on Cancel.
   virtual std::optional<std::string> AskTargetName(std::string_view proposed) = 0;
@@ -239,10 +239,10 @@ class TFormMain : public QMainWindow, public IStackWindow {
   void ExportMorphTarget(TMorphTarget* target);
   void AddRecentFile(const QString& fileName);
   // The open dialog's file, empty when cancelled.
-  QString AskOpenFile(const TFileDialogSpec& spec);
+  QString AskOpenFile(const TFileDialogInfo& dialog);
   // The save dialog's file with its default extension, empty when cancelled; an existing file
   // is replaced only after the overwrite question was answered Yes (No opens the dialog again).
-  QString AskSaveFile(const TFileDialogSpec& spec);
+  QString AskSaveFile(const TFileDialogInfo& dialog);
   // Catches what an operation throws, so that nothing escapes a slot.
   void Guarded(const std::function<void()>& operation);
 

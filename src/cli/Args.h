@@ -22,9 +22,9 @@ struct TOptionSpec {
 
 class TArgs {
  public:
-  // Splits `args` (without the verb) into positionals and the options of `specs`; "--name=value"
+  // Splits `args` (without the verb) into positionals and the options of `options`; "--name=value"
   // and "--name value" both work, "--" ends the options. Unknown options raise EUsage.
-  TArgs(const std::vector<std::string>& args, const std::vector<TOptionSpec>& specs);
+  TArgs(const std::vector<std::string>& args, const std::vector<TOptionSpec>& options);
 
   const std::vector<std::string>& Positionals() const { return positionals_; }
   bool Has(const std::string& name) const { return options_.count(name) > 0; }

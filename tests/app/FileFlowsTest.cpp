@@ -104,6 +104,18 @@ class FileFlowsTest : public TFormMainTest {
       if (a->text() == caption) return a->trigger();
     FAIL() << "no pop-up entry " << caption.toStdString();
   }
+  // A target geometry file for the head: one line per vertex.
+  QString WriteHeadTarget(const std::string& name, const std::string& line) {
+    std::string text;
+    for (std::size_t i = 0; i < SampleHead().size(); ++i) text += line;
+    return QString::fromStdString(dir.Write(name, text));
+  }
+  // Imports a file into the head from its "Morph targets" folder, answering the name dialog.
+  void ImportIntoHead(const QString& file, std::optional<std::string> name) {
+    p.OpenFileAnswers = {file};
+    if (name) p.TargetNameAnswers = {*name};
+    ChoosePopup(HeadTargetsFolder(), "Import Poser Morph target");
+  }
   QTreeWidgetItem* HeadNode() { return TSceneTree::NodeOf(Head().TreeNode); }
   QTreeWidgetItem* HeadTargetsFolder() { return TSceneTree::NodeOf(Head().MorphTargetsNode); }
 
@@ -279,40 +291,32 @@ TEST_F(FileFlowsTest, AMorphTargetIsMadeAndExportedFromStartToEnd) {
 TEST_F(FileFlowsTest, AnImportedTargetIsNamedAndJoinsTheStacksStartingState) {
   Window();
   LoadFigureFromMenu(Sample());
-  const std::size_t count = SampleHead().size();
-  std::string lines;
-  for (std::size_t i = 0; i < count; ++i) lines += "v 0.5 0.25 0.125\r\n";
-  const QString smile = QString::fromStdString(dir.Write("Smile.v2.obj", lines));
+  const QString smile = WriteHeadTarget("Smile.v2.obj", "v 0.5 0.25 0.125\r\n");
 
   // An empty (blank) answer names the target after its file.
-  p.OpenFileAnswers = {smile};
-  p.TargetNameAnswers = {"   "};
-  ChoosePopup(HeadTargetsFolder(), "Import Poser Morph target");
+  ImportIntoHead(smile, "   ");
   ASSERT_EQ(p.OpenDialogs.back().Title, "Open Poser Target Geometry");
   EXPECT_EQ(p.OpenDialogs.back().Filter, "WaveFront OBJ (*.obj)|*.obj");
   ASSERT_EQ(p.TargetNameRequests, (std::vector<std::string>{"Smile.v2"}));
   ASSERT_EQ(Head().MorphTargets.Count(), 1);
   const TMorphTarget& named = *Head().MorphTargets[0];
   EXPECT_EQ(named.Name, "Smile.v2");
-  EXPECT_EQ(named.Positions.Count(), static_cast<std::int32_t>(count));
+  EXPECT_EQ(named.Positions.Count(), Head().Vertices.Count());
   EXPECT_DOUBLE_EQ(named.Positions[0].Y, 0.25);
   ASSERT_NE(named.TreeNode, nullptr);
   EXPECT_EQ(TSceneTree::NodeOf(named.TreeNode)->text(0), "Smile.v2");
   EXPECT_EQ(form->Tree()->currentItem(), TSceneTree::NodeOf(named.TreeNode));
 
   // Cancel in the name dialog leaves the group's targets as they were.
-  p.OpenFileAnswers = {smile};
   p.TargetNameAnswers = {std::nullopt};
-  ChoosePopup(HeadTargetsFolder(), "Import Poser Morph target");
+  ImportIntoHead(smile, std::nullopt);
   EXPECT_EQ(Head().MorphTargets.Count(), 1);
 
   // During a stack the target goes into the state the stack starts from, under the trimmed
   // name; line 0 becomes current.
   LiftHead();
   ASSERT_EQ(C().CurrentLine(), 2);
-  p.OpenFileAnswers = {smile};
-  p.TargetNameAnswers = {"  Grin "};
-  ChoosePopup(HeadTargetsFolder(), "Import Poser Morph target");
+  ImportIntoHead(smile, "  Grin ");
   EXPECT_EQ(C().CurrentLine(), 0);
   ASSERT_EQ(Head().MorphTargets.Count(), 2);
   EXPECT_EQ(Head().MorphTargets[1]->Name, "Grin");
@@ -340,8 +344,7 @@ TEST_F(FileFlowsTest, AnImportThatCannotBeReadSaysWhyAndAddsNothing) {
     const QString file =
         c.Text.empty() ? Path(c.File) : QString::fromStdString(dir.Write(c.File, c.Text));
     p.Messages.clear();
-    p.OpenFileAnswers = {file};
-    ChoosePopup(HeadTargetsFolder(), "Import Poser Morph target");
+    ImportIntoHead(file, std::nullopt);
     ASSERT_EQ(p.Messages.size(), 1u);
     EXPECT_EQ(p.Messages[0].Title, "Error");
     EXPECT_EQ(p.Messages[0].Icon, QMessageBox::Critical);
@@ -358,11 +361,7 @@ TEST_F(FileFlowsTest, AnImportThatCannotBeReadSaysWhyAndAddsNothing) {
 TEST_F(FileFlowsTest, CancelInEveryDialogChangesNothing) {
   Window();
   LoadFigureFromMenu(Sample());
-  std::string lines;
-  for (std::size_t i = 0; i < SampleHead().size(); ++i) lines += "v 0 0 0\r\n";
-  p.OpenFileAnswers = {QString::fromStdString(dir.Write("Smile.obj", lines))};
-  p.TargetNameAnswers = {"Smile"};
-  ChoosePopup(HeadTargetsFolder(), "Import Poser Morph target");
+  ImportIntoHead(WriteHeadTarget("Smile.obj", "v 0 0 0\r\n"), "Smile");
   LiftHead();
   const QString existing = QString::fromStdString(dir.Write("Old.vnx", "old"));
   const TWork before = Work();
@@ -375,7 +374,7 @@ TEST_F(FileFlowsTest, CancelInEveryDialogChangesNothing) {
     std::function<void()> Trigger;
     std::deque<B> Answers;  // to the questions before and after the dialog
     std::deque<QString> Files;
-    TFileDialogSpec Dialog;  // the dialog shown last
+    TFileDialogInfo Dialog;  // the dialog shown last
     bool Save;
   } cases[] = {
       {"Load Poser Obj",
@@ -449,7 +448,7 @@ TEST_F(FileFlowsTest, CancelInEveryDialogChangesNothing) {
     p.MessageAnswers = c.Answers;
     (c.Save ? p.SaveFileAnswers : p.OpenFileAnswers) = c.Files;
     c.Trigger();
-    const std::vector<TFileDialogSpec>& shown = c.Save ? p.SaveDialogs : p.OpenDialogs;
+    const std::vector<TFileDialogInfo>& shown = c.Save ? p.SaveDialogs : p.OpenDialogs;
     ASSERT_EQ(shown.size(), c.Files.size());
     EXPECT_EQ(shown.back().Title, c.Dialog.Title);
     EXPECT_EQ(shown.back().Filter, c.Dialog.Filter);
@@ -655,11 +654,7 @@ TEST_F(FileFlowsTest, SnapshotsAndTargetsAreWrittenOrTheReasonIsShown) {
   EXPECT_EQ(bmp.substr(38, 8), std::string("\xc4\x0e\0\0\xc4\x0e\0\0", 8));
 
   LoadFigureFromMenu(Sample());
-  std::string lines;
-  for (std::size_t i = 0; i < SampleHead().size(); ++i) lines += "v 0 0 0\r\n";
-  p.OpenFileAnswers = {QString::fromStdString(dir.Write("Smile.obj", lines))};
-  p.TargetNameAnswers = {"Smile"};
-  ChoosePopup(HeadTargetsFolder(), "Import Poser Morph target");
+  ImportIntoHead(WriteHeadTarget("Smile.obj", "v 0 0 0\r\n"), "Smile");
   QTreeWidgetItem* smile = TSceneTree::NodeOf(Head().MorphTargets[0]->TreeNode);
 
   // A folder that does not exist: the system's reason, and no file.

@@ -74,10 +74,10 @@ class TScriptedPrompts : public IFormPrompts {
     MorphNameAnswers.pop_front();
     return answer;
   }
-  QString AskOpenFileName(const TFileDialogSpec& spec) override {
-    OpenDialogs.push_back(spec);
+  QString AskOpenFileName(const TFileDialogInfo& dialog) override {
+    OpenDialogs.push_back(dialog);
     if (OpenFileAnswers.empty()) {
-      ADD_FAILURE() << "unexpected open dialog " << spec.Title.toStdString();
+      ADD_FAILURE() << "unexpected open dialog " << dialog.Title.toStdString();
       return {};
     }
     const QString answer = OpenFileAnswers.front();
@@ -94,10 +94,10 @@ class TScriptedPrompts : public IFormPrompts {
     TargetNameAnswers.pop_front();
     return answer;
   }
-  QString AskSaveFileName(const TFileDialogSpec& spec) override {
-    SaveDialogs.push_back(spec);
+  QString AskSaveFileName(const TFileDialogInfo& dialog) override {
+    SaveDialogs.push_back(dialog);
     if (SaveFileAnswers.empty()) {
-      ADD_FAILURE() << "unexpected save dialog " << spec.Title.toStdString();
+      ADD_FAILURE() << "unexpected save dialog " << dialog.Title.toStdString();
       return {};
     }
     const QString answer = SaveFileAnswers.front();
@@ -119,8 +119,8 @@ class TScriptedPrompts : public IFormPrompts {
   int CommandDialogs = 0;
   int AddModeQuestions = 0;
   std::vector<TMorphNameRequest> MorphRequests;
-  std::vector<TFileDialogSpec> SaveDialogs;
-  std::vector<TFileDialogSpec> OpenDialogs;
+  std::vector<TFileDialogInfo> SaveDialogs;
+  std::vector<TFileDialogInfo> OpenDialogs;
   std::vector<std::string> TargetNameRequests;
   int AboutShown = 0;
   std::vector<QUrl> Opened;
