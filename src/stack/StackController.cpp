@@ -273,6 +273,12 @@ std::string FullPath(const std::string& fileName) {
 
 }  // namespace
 
+void TStackController::FileFailed(const std::exception& e) {
+  // A read or write cut short leaves the bar where it stopped.
+  window_.Progress().SetPosition(0);
+  window_.ShowError(e.what());
+}
+
 bool TStackController::SaveStack(const std::string& fileName) {
   if (!stack_) return false;
   if (TStackCommand* selected = stack_->Command(selected_); selected && selected_ > 0)
@@ -281,7 +287,7 @@ bool TStackController::SaveStack(const std::string& fileName) {
   try {
     WriteStackFile(fileName, *stack_, &window_.Progress());
   } catch (const std::exception& e) {
-    window_.ShowError(e.what());
+    FileFailed(e);
     return false;
   }
   return true;
@@ -300,7 +306,7 @@ bool TStackController::LoadStack(const std::string& fileName) {
     try {
       loaded = ReadStackFile(fileName, &window_.Progress());
     } catch (const std::exception& e) {
-      window_.ShowError(e.what());
+      FileFailed(e);
       return false;
     }
   }
@@ -373,7 +379,7 @@ bool TStackController::LoadProject(const std::string& fileName) {
     try {
       project = ReadProject(fileName, &window_.Progress());
     } catch (const std::exception& e) {
-      window_.ShowError(e.what());
+      FileFailed(e);
       return false;
     }
   }
@@ -419,7 +425,7 @@ bool TStackController::SaveProject(const std::string& fileName) {
     WriteProject(fileName, stack_ ? *stack_->Pristine : *live_, stack_.get(), &window_.Progress());
   } catch (const std::exception& e) {
     live_->Name = previousName;
-    window_.ShowError(e.what());
+    FileFailed(e);
     return false;
   }
   modified_ = false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -170,6 +171,8 @@ class TStackController : private ICommandLines {
   void MergeLoadedStack(std::unique_ptr<TStackMng> loaded);
   void FillCommandList();
   void ShowGoalEntries();
+  // Reports a file operation that failed.
+  void FileFailed(const std::exception& e);
 
   struct TBusy {
     explicit TBusy(TStackController& c) : c_(c), was_(c.busy_) { c.busy_ = true; }

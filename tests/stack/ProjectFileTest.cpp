@@ -47,6 +47,10 @@ class ProjectFileTest : public test::StackFileFixture {
     ASSERT_EQ(window_.Errors.size(), errors + 1);
     EXPECT_NE(window_.Errors.back().find(reason), std::string::npos) << window_.Errors.back();
     EXPECT_TRUE(Work() == before) << "the work changed after refusing: " << reason;
+    const std::vector<int>& positions = window_.ProgressBar.Positions;
+    if (!positions.empty()) {
+      EXPECT_EQ(positions.back(), 0) << "the progress bar was left running";
+    }
     EXPECT_EQ(controller_.Live().Name, name);
     EXPECT_EQ(window_.WaitDepth, 0);
   }

@@ -73,6 +73,10 @@ class StackFileTest : public test::StackFileFixture {
     ASSERT_EQ(window_.Errors.size(), errors + 1);
     EXPECT_NE(window_.Errors.back().find(reason), std::string::npos) << window_.Errors.back();
     EXPECT_TRUE(Work() == before) << "the work changed after refusing: " << reason;
+    const std::vector<int>& positions = window_.ProgressBar.Positions;
+    if (!positions.empty()) {
+      EXPECT_EQ(positions.back(), 0) << "the progress bar was left running";
+    }
     EXPECT_FALSE(controller_.Busy());
     EXPECT_EQ(window_.WaitDepth, 0);
   }
