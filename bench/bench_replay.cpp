@@ -9,6 +9,7 @@
 #include "BenchSupport.h"
 #include "mesh/ObjData.h"
 #include "mesh/ObjReader.h"
+#include "stack/QuietWindow.h"
 #include "stack/StackController.h"
 
 namespace {
@@ -18,66 +19,9 @@ using tarvel::bench::GeneratedFigure;
 
 constexpr long kVertices = 100000;
 
-// Selection commands build no controls, so the panel only ever gets cleared.
-class TNoPanel : public IParamPanel {
- public:
-  void Clear() override {}
-  int TextWidth(std::string_view text) const override { return 6 * static_cast<int>(text.size()); }
-  int LabelHeight() const override { return 13; }
-  int EditHeight() const override { return 21; }
-  ILabel& AddLabel(int, int, std::string_view) override { Unexpected(); }
-  INumberEdit& AddNumberEdit(const TRect&) override { Unexpected(); }
-  ICheckBox& AddCheckBox(int, int, std::string_view) override { Unexpected(); }
-  IRadioButton& AddRadioButton(int, int, std::string_view, int) override { Unexpected(); }
-  IButton& AddButton(const TRect&, std::string_view) override { Unexpected(); }
-  ITextLine& AddTextLine(const TRect&, std::string_view) override { Unexpected(); }
-  ICurvePreview& AddCurvePreview(const TRect&) override { Unexpected(); }
-
- private:
-  [[noreturn]] static void Unexpected() {
-    std::fprintf(stderr, "a selection command asked for a parameter control\n");
-    std::abort();
-  }
-};
-
-// A window that draws nothing and never needs to ask.
-class TQuietWindow : public IStackWindow {
- public:
-  bool AskWarning(std::string_view) override { return true; }
-  TAnswer AskYesNoCancel(std::string_view) override { return TAnswer::Yes; }
-  void ShowError(std::string_view) override {}
-  TAddMode AskAddMode() override { return TAddMode::Append; }
-  std::optional<std::string> AskMorphName(const TMorphNameRequest&) override {
-    return std::nullopt;
-  }
-  void ListClear() override {}
-  void ListInsert(int, std::string_view) override {}
-  void ListRemove(int) override {}
-  void ListSetText(int, std::string_view) override {}
-  void ListSelect(int) override {}
-  IParamPanel& Panel() override { return panel_; }
-  void SetGoalEntries(const std::vector<std::string>&) override {}
-  void UpdateCommandButtons() override {}
-  void RebuildSceneTree() override {}
-  void ViewSettingsChanged() override {}
-  void Redraw() override {}
-  void BeginWait() override {}
-  void EndWait() override {}
-  IProgress& Progress() override { return progress_; }
-
- private:
-  class TNoProgress : public IProgress {
-   public:
-    void SetRange(int, int) override {}
-    void SetPosition(int) override {}
-  };
-  TNoPanel panel_;
-  TNoProgress progress_;
-};
-
 // The generated figure with a stack of ten selection commands, the last line current.
 struct TReplayStack {
-  TQuietWindow Window;
+  TQuietWindow Window{nullptr};
   TStackController Controller{Window};
   int Last = 0;
 

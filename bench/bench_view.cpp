@@ -14,6 +14,7 @@
 
 #include "BenchSupport.h"
 #include "commands/Transforms.h"
+#include "stack/QuietWindow.h"
 #include "stack/StackController.h"
 #include "stack/StackMng.h"
 #include "stack/StackTarget.h"
@@ -22,38 +23,6 @@
 namespace {
 
 using tarvel::bench::GeneratedFigure;
-
-// The window around the controller, doing nothing.
-class TQuietWindow : public tarvel::IStackWindow {
- public:
-  std::optional<std::string> AskMorphName(const tarvel::TMorphNameRequest&) override {
-    return std::nullopt;
-  }
-  bool AskWarning(std::string_view) override { return false; }
-  tarvel::TAnswer AskYesNoCancel(std::string_view) override { return tarvel::TAnswer::Cancel; }
-  void ShowError(std::string_view) override {}
-  tarvel::TAddMode AskAddMode() override { return tarvel::TAddMode::Cancel; }
-  void ListClear() override {}
-  void ListInsert(int, std::string_view) override {}
-  void ListRemove(int) override {}
-  void ListSetText(int, std::string_view) override {}
-  void ListSelect(int) override {}
-  tarvel::IParamPanel& Panel() override { std::abort(); }
-  void SetGoalEntries(const std::vector<std::string>&) override {}
-  void UpdateCommandButtons() override {}
-  void RebuildSceneTree() override {}
-  void ViewSettingsChanged() override {}
-  void Redraw() override {}
-  void BeginWait() override {}
-  void EndWait() override {}
-  tarvel::IProgress& Progress() override { return progress_; }
-
- private:
-  struct TNoProgress : tarvel::IProgress {
-    void SetRange(int, int) override {}
-    void SetPosition(int) override {}
-  } progress_;
-};
 
 // One viewport on the figure, made once for all benchmarks; every vertex is selected and a
 // rotation is prepared, as when it is the current command.
@@ -81,7 +50,7 @@ struct TScene {
     }
   }
   static constexpr long kVertices = 1000000;
-  TQuietWindow window;
+  tarvel::TQuietWindow window{nullptr};
   tarvel::TStackController controller;
   std::unique_ptr<tarvel::TStackMng> stack;
   std::unique_ptr<tarvel::TSCRotate> rotate;

@@ -14,10 +14,10 @@
 
 #include "cli/Args.h"
 #include "cli/CommandText.h"
-#include "cli/QuietWindow.h"
 #include "cli/Verbs.h"
 #include "mesh/ObjReader.h"
 #include "mesh/SafeFile.h"
+#include "stack/QuietWindow.h"
 
 namespace tarvel::cli {
 

@@ -1,6 +1,6 @@
-#include "cli/QuietWindow.h"
+#include "stack/QuietWindow.h"
 
-namespace tarvel::cli {
+namespace tarvel {
 
 namespace {
 
@@ -74,4 +74,4 @@ ICurvePreview& TQuietPanel::AddCurvePreview(const TRect&) {
   return Keep(std::make_unique<TQuietCurve>());
 }
 
-}  // namespace tarvel::cli
+}  // namespace tarvel

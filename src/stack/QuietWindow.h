@@ -1,6 +1,6 @@
-// The window of a batch run: it shows nothing, answers every question the same way, holds the
-// controls a current command builds as plain values, and names new morph targets through a
-// function the verb gives.
+// A window for work without a screen (batch runs, benchmarks): it shows nothing, answers every
+// question the same way, holds the controls a current command builds as plain values, and names new
+// morph targets through a function the verb gives.
 #pragma once
 
 #include <functional>
@@ -11,7 +11,7 @@
 
 #include "stack/StackController.h"
 
-namespace tarvel::cli {
+namespace tarvel {
 
 class TQuietPanel : public IParamPanel {
  public:
@@ -79,4 +79,4 @@ class TQuietWindow : public IStackWindow {
   std::vector<std::string> errors_;
 };
 
-}  // namespace tarvel::cli
+}  // namespace tarvel
