@@ -63,8 +63,13 @@ void TStackController::NewStack(const TStackTarget& target) {
   window_.Panel().Clear();
   live_->ResetMorphDials();
   stack_ = std::make_unique<TStackMng>(target, *live_);
-  stack_->List = this;
+  ShowNewStack();
+}
 
+// The stack just made or loaded: its lines and goals, line 0 current with the view of now, colour
+// mode 3 and the tool buttons of its kinds.
+void TStackController::ShowNewStack() {
+  stack_->List = this;
   ShowGoalEntries();
   FillCommandList();
   current_ = 0;
@@ -332,17 +337,8 @@ void TStackController::InstallLoadedStack(std::unique_ptr<TStackMng> loaded) {
   // The loaded commands will work on the meshes loaded now, found again by name.
   stack_->SetPristine(*live_);
   stack_->RelinkAll();
-  stack_->List = this;
-  ShowGoalEntries();
-  FillCommandList();
-  current_ = 0;
-  Select(0);
   // The view stored with the initial command gives way to the view of now.
-  StoreView(*stack_->Command(0));
-  ApplyDisplayFlags(stack_->Command(0)->DisplayFlags);
-  SetColourMode(3);
-  window_.ViewSettingsChanged();
-  window_.UpdateCommandButtons();
+  ShowNewStack();
 }
 
 void TStackController::MergeLoadedStack(std::unique_ptr<TStackMng> loaded) {

@@ -171,6 +171,7 @@ class TStackController : private ICommandLines {
   void MergeLoadedStack(std::unique_ptr<TStackMng> loaded);
   void FillCommandList();
   void ShowGoalEntries();
+  void ShowNewStack();
   // Reports a file operation that failed.
   void FileFailed(const std::exception& e);
 
