@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "FigureGenerator.h"
+#include "mesh/ObjData.h"
+#include "mesh/ObjReader.h"
 
 namespace tarvel::bench {
 
@@ -22,6 +24,15 @@ struct TTempFolder {
   }
 };
 }  // namespace
+
+void LoadFigure(benchmark::State& state) {
+  const std::string& file = GeneratedFigure(state.range(0));
+  for (auto _ : state) {
+    TObjData mesh;
+    LoadFromObj(mesh, file);
+    benchmark::DoNotOptimize(mesh.Vertices.Count());
+  }
+}
 
 const std::string& GeneratedFigure(long vertices) {
   static TTempFolder folder;

@@ -15,6 +15,10 @@ namespace tarvel::bench {
 // folder that is removed at exit.
 const std::string& GeneratedFigure(long vertices);
 
+// The baseline of the command benchmarks: loading the generated figure of state.range(0)
+// vertices.
+void LoadFigure(benchmark::State& state);
+
 // Prints the usual console output, then one line per ratio: the named benchmark's real time
 // over the baseline's.
 class TRatioReporter : public benchmark::ConsoleReporter {

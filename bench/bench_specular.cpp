@@ -15,14 +15,7 @@ namespace {
 
 using tarvel::bench::GeneratedFigure;
 
-void BM_Load(benchmark::State& state) {
-  const std::string& file = GeneratedFigure(state.range(0));
-  for (auto _ : state) {
-    tarvel::TObjData mesh;
-    tarvel::LoadFromObj(mesh, file);
-    benchmark::DoNotOptimize(mesh.Vertices.Count());
-  }
-}
+void BM_Load(benchmark::State& state) { tarvel::bench::LoadFigure(state); }
 
 // A stack over the figure with everything selected and a mirror command made current.
 struct TMirrorScene {
