@@ -67,7 +67,7 @@ std::string SafeFileName(const std::string& name) {
                          ch == '?' || ch == '"' || ch == '<' || ch == '>' || ch == '|';
     out += refused ? '_' : ch;
   }
-  if (out.empty() || out == "." || out == "..") out = "_";
+  if (out.empty() || out == "." || out == "..") return std::string(1, '_');
   return out;
 }
 
