@@ -201,6 +201,10 @@ void TSGCreateMorph::Run(IMorphNamer& namer, TMultiObjData& live, TMultiObjData&
 }
 
 void RegisterStackStreamClasses(TStreamRegistry& r) {
+  // The two bases are known to the stream by name; no file the program writes holds them.
+  // A bare command record is refused, a bare transform loads and moves nothing.
+  r.Register(ClassOf<TStackCommand>());
+  r.Register(ClassOf<TSCTrasform>());
   r.Register(ClassOf<TSCInit>());
   r.Register(ClassOf<TSCSelectGroup>());
   r.Register(ClassOf<TSCDeselectGroup>());

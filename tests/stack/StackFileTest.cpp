@@ -379,6 +379,38 @@ TEST_F(StackFileTest, DamagedFilesAreRefusedWithTheReason) {
   ExpectRefused(File("missing.stk"), "Cannot open file", TAnswer::Yes);
 }
 
+TEST_F(StackFileTest, RecordsOfTheBaseClasses) {
+  TStackMng bare(Target(), controller_.Live());
+  bare.Commands.Add(std::make_unique<TSCTrasform>(&bare, "Transform"));
+  bare.Command(1)->Caption = "A bare transform";
+  const std::vector<std::uint8_t> bytes = StoredBytes(bare);
+
+  // A transform of the common base alone loads with its caption and moves nothing.
+  const std::string file = File("bare.stk");
+  WriteFileBytes(file, bytes, bytes.size());
+  const std::vector<std::uint8_t> meshBefore = StoredBytes(Mesh());
+  ASSERT_TRUE(controller_.LoadStack(file));
+  ASSERT_EQ(Stack().Count(), 2);
+  EXPECT_EQ(Stack().Command(1)->StreamId(), 6002);
+  EXPECT_EQ(Stack().Command(1)->Caption, "A bare transform");
+  controller_.MakeCurrent(1);
+  EXPECT_EQ(StoredBytes(Mesh()), meshBefore);
+  EXPECT_EQ(StoredBytes(*Stack().Command(1)), StoredBytes(*bare.Command(1)))
+      << "stored again unchanged";
+
+  // The same record under the id of the abstract command base is refused by name.
+  std::vector<std::uint8_t> abstract = bytes;
+  const std::uint8_t transformId[] = {0x72, 0x17};
+  auto at =
+      std::search(abstract.begin(), abstract.end(), std::begin(transformId), std::end(transformId));
+  ASSERT_NE(at, abstract.end());
+  ASSERT_EQ(std::search(at + 1, abstract.end(), std::begin(transformId), std::end(transformId)),
+            abstract.end());
+  at[0] = 0x70;
+  WriteFileBytes(file, abstract, abstract.size());
+  ExpectRefused(file, "TStackCommand cannot be read on its own", TAnswer::Yes);
+}
+
 TEST_F(StackFileTest, EveryTruncatedPrefixIsRefused) {
   const std::vector<std::uint8_t> bytes = FileBytes(test::DataFile("every_kind.stk"));
   ASSERT_GT(bytes.size(), 100u);
