@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package, checks that apt can install it with its dependencies, unpacks it
 # into a fresh root and runs the installed batch tool on the sample figure from there; also
-# validates the desktop entry and the MIME type description.
+# validates the desktop entry and the MIME type description; then installs it for real and opens
+# files the way a desktop does (scripts/desktop-test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -31,3 +32,6 @@ for f in usr/bin/tarvel usr/bin/tarvel-batch usr/share/applications/tarvel.deskt
 done
 "$root/usr/bin/tarvel-batch" info "$root/usr/share/tarvel/samples/figure.obj" | head -3
 echo "package ok"
+
+# Installed for real: a double-click on a project and the menu entry open the window.
+bash scripts/desktop-test.sh "$deb"

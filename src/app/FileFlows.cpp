@@ -153,6 +153,7 @@ bool TFormMain::OpenFile(const QString& fileName) {
   const QString extension = file.suffix().toUpper();
   if (extension == "OBJ") return LoadPoserObj(fileName);
   if (extension == "VNX") return AskSaveIfModified() && LoadProject(fileName);
+  if (extension == "STK") return LoadStackFile(fileName);
   return false;
 }
 
@@ -333,15 +334,20 @@ void TFormMain::ActSavePrjExecute() {
 
 void TFormMain::ActLoadStackExecute() {
   const QString file = AskOpenFile(OpenStack());
-  if (file.isEmpty()) return;
+  if (!file.isEmpty()) LoadStackFile(file);
+}
+
+bool TFormMain::LoadStackFile(const QString& fileName) {
+  bool loaded = false;
   {
     TLongOperation wait(*this, progressBar_);
     repaint();
     // The substitution question and the merge error come from the controller.
-    Guarded([&] { controller_.LoadStack(LocalPath(file)); });
+    Guarded([&] { loaded = controller_.LoadStack(LocalPath(fileName)); });
   }
   UpdateStackActions();
   Redraw();
+  return loaded;
 }
 
 void TFormMain::ActSaveStackExecute() {

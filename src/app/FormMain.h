@@ -107,9 +107,13 @@ class TFormMain : public QMainWindow, public IStackWindow {
   void FillCommandList();
 
   // Opens a file named on the command line or in the recent-file list by its extension: a Poser
-  // OBJ file is added to the scene, a project (".vnx") replaces the work after asking to save.
-  // False when nothing was opened.
+  // OBJ file is added to the scene, a project (".vnx") replaces the work after asking to save,
+  // a stack (".stk") is loaded onto the figures as "Load stack" does. False when nothing was
+  // opened.
   bool OpenFile(const QString& fileName);
+  // Loads a stack file onto the current figures; the substitution question and any error come
+  // from the controller. False when the file was not loaded.
+  bool LoadStackFile(const QString& fileName);
   // Adds the mesh of a Poser OBJ file. While a stack exists, line 0 is made current first and
   // the new mesh joins the stack's pristine state. False when the file does not exist or cannot
   // be read (then an "Error" box gives the reason and nothing changed).

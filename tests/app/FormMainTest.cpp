@@ -501,7 +501,7 @@ TEST_F(TFormMainTest, OpensPoserObjFilesAndProjectsNamedOnTheCommandLine) {
   const QString project = QString::fromStdString((dir.Path() / "Model.vnx").string());
   ASSERT_TRUE(f.SaveProject(project));
   EXPECT_EQ(f.windowTitle().toStdString(), "Tarvel V.1.0a  [Model]");
-  prompts.MessageAnswers = {QMessageBox::No};
+  EXPECT_FALSE(c.Modified()) << "a new project asks nothing";
   f.NewProject();
   ASSERT_TRUE(f.OpenFile(project));
   EXPECT_EQ(c.Live().MeshCount(), 2);
@@ -511,10 +511,30 @@ TEST_F(TFormMainTest, OpensPoserObjFilesAndProjectsNamedOnTheCommandLine) {
   EXPECT_EQ(f.windowTitle().toStdString(), "Tarvel V.1.0a  [Model]");
   EXPECT_FALSE(f.TargetItems()[0]->isEnabled());
 
+  // A stack file is loaded onto the figures as "Load stack" loads it; a damaged one is reported
+  // and changes nothing.
+  const std::string stack = (dir.Path() / "Moves.stk").string();
+  ASSERT_TRUE(c.SaveStack(stack));
+  f.NewProject();
+  ASSERT_EQ(c.Stack(), nullptr);
+  ASSERT_TRUE(f.OpenFile(sample));
+  ASSERT_TRUE(f.OpenFile(QString::fromStdString(stack)));
+  ASSERT_NE(c.Stack(), nullptr);
+  EXPECT_EQ(f.CommandList()->count(), 2);
+  EXPECT_FALSE(c.Stack()->Command(1)->Failed);
+  const std::size_t messages = prompts.Messages.size();
+  prompts.MessageAnswers = {QMessageBox::Yes};
+  EXPECT_FALSE(f.OpenFile(QString::fromStdString(dir.Write("broken.stk", "x"))));
+  ASSERT_EQ(prompts.Messages.size(), messages + 2) << "the substitution question, then the error";
+  EXPECT_EQ(prompts.Messages.back().Title, "Error");
+  EXPECT_TRUE(prompts.MessageAnswers.empty());
+  EXPECT_EQ(f.CommandList()->count(), 2);
+
   // Missing files and other kinds open nothing.
   EXPECT_FALSE(f.OpenFile(QString::fromStdString((dir.Path() / "missing.obj").string())));
   EXPECT_FALSE(f.OpenFile(QString::fromStdString(dir.Write("notes.txt", "x"))));
-  EXPECT_EQ(c.Live().MeshCount(), 2);
+  EXPECT_FALSE(f.OpenFile(QString::fromStdString((dir.Path() / "missing.stk").string())));
+  EXPECT_EQ(c.Live().MeshCount(), 1);
 }
 
 TEST_F(TFormMainTest, ABrokenObjFileIsReportedAndChangesNothing) {
