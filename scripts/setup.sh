@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libtinyobjloader-dev
   clang-format locales
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libqt6svg6-dev qt6-svg-dev qt6-qpa-plugins
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins
   libgl-dev libgl1-mesa-dri libglx-mesa0 xvfb xauth
   clang libfuzzer-14-dev libclang-rt-14-dev desktop-file-utils libxml2-utils dpkg-dev
   xdg-utils libfile-mimeinfo-perl shared-mime-info x11-utils libglib2.0-bin
