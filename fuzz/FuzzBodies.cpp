@@ -23,6 +23,7 @@
 #include "mesh/ObjReader.h"
 #include "mesh/ObjectStream.h"
 #include "stack/ProjectFile.h"
+#include "stack/QuietWindow.h"
 #include "stack/StackController.h"
 #include "stack/StackFile.h"
 
@@ -60,115 +61,29 @@ class TMemFile {
   std::string name_;
 };
 
-// Controls that keep what they are given, so commands can build their panels and be changed.
-class TControl : public virtual IParamControl {
- public:
-  TRect Bounds() const override { return bounds_; }
-  void SetBounds(const TRect& bounds) override { bounds_ = bounds; }
-  void SetEnabled(bool) override {}
-
- private:
-  TRect bounds_;
-};
-class TLabel : public TControl, public ILabel {
- public:
-  void SetText(std::string_view) override {}
-};
-class TNumberEdit : public TControl, public INumberEdit {
- public:
-  double Value() const override { return value_; }
-  void SetValue(double value) override { value_ = value; }
-  void SetDecimals(int) override {}
-  void SetStep(double) override {}
-  void SetRange(double, double) override {}
-
- private:
-  double value_ = 0;
-};
-class TCheckBox : public TControl, public ICheckBox {
- public:
-  bool Checked() const override { return checked_; }
-  void SetChecked(bool checked) override { checked_ = checked; }
-
- private:
-  bool checked_ = false;
-};
-class TRadioButton : public TControl, public IRadioButton {
- public:
-  bool Checked() const override { return checked_; }
-  void SetChecked(bool checked) override { checked_ = checked; }
-
- private:
-  bool checked_ = false;
-};
-class TButton : public TControl, public IButton {};
-class TTextLine : public TControl, public ITextLine {
- public:
-  void SetText(std::string_view) override {}
-};
-class TCurvePreview : public TControl, public ICurvePreview {
- public:
-  void SetPoints(const std::vector<TPixelPoint>&) override {}
-};
-
-class TPanel : public IParamPanel {
- public:
-  void Clear() override { controls_.clear(); }
-  int TextWidth(std::string_view text) const override { return 6 * static_cast<int>(text.size()); }
-  int LabelHeight() const override { return 13; }
-  int EditHeight() const override { return 21; }
-  ILabel& AddLabel(int, int, std::string_view) override { return Add<TLabel>(); }
-  INumberEdit& AddNumberEdit(const TRect&) override { return Add<TNumberEdit>(); }
-  ICheckBox& AddCheckBox(int, int, std::string_view) override { return Add<TCheckBox>(); }
-  IRadioButton& AddRadioButton(int, int, std::string_view, int) override {
-    return Add<TRadioButton>();
+// Every control of the current command as the user would use it: numbers nudged, boxes
+// toggled, buttons clicked.
+void UseAll(TQuietPanel& panel) {
+  for (std::size_t i = 0; i < panel.Count(); ++i) {
+    IParamControl& c = panel.Control(i);
+    if (auto* edit = dynamic_cast<INumberEdit*>(&c)) edit->SetValue(edit->Value() + 0.5);
+    if (auto* box = dynamic_cast<ICheckBox*>(&c)) box->SetChecked(!box->Checked());
+    if (auto* radio = dynamic_cast<IRadioButton*>(&c)) radio->SetChecked(true);
+    // A change may rebuild the panel; then the remaining controls are gone.
+    const std::size_t before = panel.Count();
+    c.Changed();
+    if (panel.Count() != before) return;
   }
-  IButton& AddButton(const TRect&, std::string_view) override { return Add<TButton>(); }
-  ITextLine& AddTextLine(const TRect&, std::string_view) override { return Add<TTextLine>(); }
-  ICurvePreview& AddCurvePreview(const TRect&) override { return Add<TCurvePreview>(); }
+}
 
-  // Every control of the current command as the user would use it: numbers nudged, boxes
-  // toggled, buttons clicked.
-  void UseAll() {
-    for (std::size_t i = 0; i < controls_.size(); ++i) {
-      IParamControl& c = *controls_[i];
-      if (auto* edit = dynamic_cast<INumberEdit*>(&c)) edit->SetValue(edit->Value() + 0.5);
-      if (auto* box = dynamic_cast<ICheckBox*>(&c)) box->SetChecked(!box->Checked());
-      if (auto* radio = dynamic_cast<IRadioButton*>(&c)) radio->SetChecked(true);
-      // A change may rebuild the panel; then the remaining controls are gone.
-      const std::size_t before = controls_.size();
-      c.Changed();
-      if (controls_.size() != before) return;
-    }
-  }
-
- private:
-  template <class T>
-  T& Add() {
-    auto control = std::make_unique<T>();
-    T& ref = *control;
-    controls_.push_back(std::move(control));
-    return ref;
-  }
-  std::vector<std::unique_ptr<IParamControl>> controls_;
-};
-
-class TQuietProgress : public IProgress {
+// The quiet window, naming every morph target as proposed and checking that the controller
+// keeps its command list in step.
+class TCheckingWindow : public TQuietWindow {
  public:
-  void SetRange(int, int) override {}
-  void SetPosition(int) override {}
-};
-
-// Answers every question with Yes (or the first choice) and names every morph target.
-class TQuietWindow : public IStackWindow {
- public:
-  bool AskWarning(std::string_view) override { return true; }
-  TAnswer AskYesNoCancel(std::string_view) override { return Answer; }
-  void ShowError(std::string_view) override { ++Errors; }
-  TAddMode AskAddMode() override { return TAddMode::Append; }
-  std::optional<std::string> AskMorphName(const TMorphNameRequest& request) override {
-    return request.Proposed;
-  }
+  TCheckingWindow()
+      : TQuietWindow([](const TMorphNameRequest& request) {
+          return std::optional<std::string>(request.Proposed);
+        }) {}
   void ListClear() override { lines_ = 0; }
   void ListInsert(int index, std::string_view) override {
     if (index < 0 || index > lines_) Violation("a line inserted outside the list");
@@ -181,24 +96,9 @@ class TQuietWindow : public IStackWindow {
   void ListSetText(int index, std::string_view) override {
     if (index < 0 || index >= lines_) Violation("the text of a line outside the list");
   }
-  void ListSelect(int) override {}
-  IParamPanel& Panel() override { return Params; }
-  void SetGoalEntries(const std::vector<std::string>&) override {}
-  void UpdateCommandButtons() override {}
-  void RebuildSceneTree() override {}
-  void ViewSettingsChanged() override {}
-  void Redraw() override {}
-  void BeginWait() override {}
-  void EndWait() override {}
-  IProgress& Progress() override { return progress_; }
-
-  TAnswer Answer = TAnswer::Yes;
-  int Errors = 0;
-  TPanel Params;
 
  private:
   int lines_ = 0;
-  TQuietProgress progress_;
 };
 
 void ExerciseMesh(TObjData& mesh) {
@@ -227,13 +127,13 @@ std::vector<std::uint8_t> ToVector(TBytes data) { return {data.begin(), data.end
 
 // Every line made current going forward and back, every control used, a vertex offered to
 // every command, and the goal.
-void WorkThrough(TStackController& controller, TQuietWindow& window) {
+void WorkThrough(TStackController& controller, TCheckingWindow& window) {
   TStackMng* stack = controller.Stack();
   if (!stack) return;
   const int count = stack->Count();
   for (int line = 1; line < count; ++line) {
     controller.MakeCurrent(line);
-    window.Params.UseAll();
+    UseAll(window.Controls());
     if (TObjData* mesh = controller.Live().Mesh(0); mesh && mesh->Vertices.Count() > 0)
       controller.PickVertex(mesh->Vertices[line % mesh->Vertices.Count()]);
   }
@@ -338,13 +238,13 @@ void StackFile(TBytes data) {
   }
 
   const TMemFile file(data);
-  TQuietWindow window;
+  TCheckingWindow window;
   TStackController controller(window);
   controller.Live().AddObjFile(FigureFile());
   const bool loaded = controller.LoadStack(file.Name());
   if (loaded != (read != nullptr)) Violation("the controller and the reader disagree");
   if (!loaded) {
-    if (window.Errors != 1) Violation("a refused stack file gave no message");
+    if (window.Errors().size() != 1) Violation("a refused stack file gave no message");
     return;
   }
   WorkThrough(controller, window);
@@ -374,7 +274,7 @@ void ProjectFile(TBytes data) {
   }
 
   const TMemFile file(data);
-  TQuietWindow window;
+  TCheckingWindow window;
   TStackController controller(window);
   const bool loaded = controller.LoadProject(file.Name());
   if (loaded != (read.State != nullptr)) Violation("the controller and the reader disagree");
@@ -415,7 +315,7 @@ void MakeSeeds(const std::string& folder) {
             "g left\r\nusemtl skin\r\ns 1\r\nf 1/1/1 2/2/1 3/3/1 4/1/1\r\n"
             "g right\r\nusemtl cloth\r\ns off\r\nf 1//1 4//1 5//1\r\nf 1 5 4\r\n");
 
-  TQuietWindow window;
+  TCheckingWindow window;
   TStackController controller(window);
   TObjData* mesh = controller.Live().AddObjFile(FigureFile());
   if (!mesh) throw std::runtime_error("the figure did not load");

@@ -27,6 +27,10 @@ class TQuietPanel : public IParamPanel {
   ITextLine& AddTextLine(const TRect& bounds, std::string_view text) override;
   ICurvePreview& AddCurvePreview(const TRect& bounds) override;
 
+  // The controls of the current command, in the order it built them.
+  std::size_t Count() const { return controls_.size(); }
+  IParamControl& Control(std::size_t index) const { return *controls_[index]; }
+
  private:
   template <class T>
   T& Keep(std::unique_ptr<T> control) {
@@ -43,7 +47,7 @@ class TQuietWindow : public IStackWindow {
   explicit TQuietWindow(TNamer namer) : namer_(std::move(namer)) {}
 
   bool AskWarning(std::string_view) override { return true; }
-  TAnswer AskYesNoCancel(std::string_view) override { return TAnswer::Yes; }
+  TAnswer AskYesNoCancel(std::string_view) override { return Answer; }
   void ShowError(std::string_view text) override { errors_.emplace_back(text); }
   TAddMode AskAddMode() override { return TAddMode::Append; }
   std::optional<std::string> AskMorphName(const TMorphNameRequest& request) override {
@@ -66,6 +70,10 @@ class TQuietWindow : public IStackWindow {
 
   // The errors the controller reported, oldest first.
   const std::vector<std::string>& Errors() const { return errors_; }
+  TQuietPanel& Controls() { return panel_; }
+
+  // The answer to every Yes, No or Cancel question.
+  TAnswer Answer = TAnswer::Yes;
 
  private:
   class TNoProgress : public IProgress {
