@@ -4,7 +4,7 @@
 
 namespace tarvel::cli {
 
-TArgs::TArgs(const std::vector<std::string>& args, const std::vector<TOptionSpec>& options) {
+TArgs::TArgs(const std::vector<std::string>& args, const std::vector<TOptionRule>& options) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -19,7 +19,7 @@ TArgs::TArgs(const std::vector<std::string>& args, const std::vector<TOptionSpec
     const std::size_t eq = a.find('=');
     const std::string name = a.substr(0, eq);
     const auto option = std::find_if(options.begin(), options.end(),
-                                     [&](const TOptionSpec& s) { return s.Name == name; });
+                                     [&](const TOptionRule& s) { return s.Name == name; });
     if (option == options.end()) throw EUsage("unknown option " + name);
     if (!option->TakesValue) {
       if (eq != std::string::npos) throw EUsage(name + " takes no value");

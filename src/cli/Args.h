@@ -15,7 +15,7 @@ class EUsage : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-struct TOptionSpec {
+struct TOptionRule {
   std::string Name;  // "--out"
   bool TakesValue = false;
 };
@@ -24,7 +24,7 @@ class TArgs {
  public:
   // Splits `args` (without the verb) into positionals and the options of `options`; "--name=value"
   // and "--name value" both work, "--" ends the options. Unknown options raise EUsage.
-  TArgs(const std::vector<std::string>& args, const std::vector<TOptionSpec>& options);
+  TArgs(const std::vector<std::string>& args, const std::vector<TOptionRule>& options);
 
   const std::vector<std::string>& Positionals() const { return positionals_; }
   bool Has(const std::string& name) const { return options_.count(name) > 0; }
