@@ -16,6 +16,7 @@ namespace tarvel {
 
 class TStackMng;
 class TMultiObjData;
+class ICommandFields;
 class IOverlayPainter;
 
 // The scene object the user had chosen when adding a command, or none.
@@ -60,6 +61,9 @@ class TStackCommand : public TStreamableObject {
   virtual void UpdateCaption() {}
   virtual void Release() {}
   virtual void Relink() {}
+  // Walks the kind's own stored parameters by key (see ICommandFields). A kind without
+  // parameters has nothing to walk.
+  virtual void Fields(ICommandFields& fields) { (void)fields; }
 
   // The edit state the command works on, or none without a manager.
   TMultiObjData* Live() const;

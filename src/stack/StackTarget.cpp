@@ -24,6 +24,7 @@ std::unique_ptr<TStackCommand> Make(TStackMng* manager) {
 
 struct TKind {
   std::int32_t CommandId;
+  const char* KindName;  // the kind's name in text forms of a stack
   const char* Name;
   const char* Summary;  // nullptr: the same as the name
   std::initializer_list<int> Bits;
@@ -34,41 +35,88 @@ using namespace flags;
 
 // The command kinds of the one target, in menu order.
 const TKind kKinds[] = {
-    {500, "Lock edit of all groups", nullptr, {kPadlocks}, Make<TSCLockAllGroups>},
-    {501, "Unlock edit of all groups", nullptr, {kPadlocks}, Make<TSCUnLockAllGroups>},
-    {504, "Lock edit of right side", nullptr, {kPadlocks}, Make<TSCLockRightSide>},
-    {505, "Unlock edit of right side", nullptr, {kPadlocks}, Make<TSCUnlockRightSide>},
-    {506, "Lock edit of left side", nullptr, {kPadlocks}, Make<TSCLockLeftSide>},
-    {507, "Unlock edit of left side", nullptr, {kPadlocks}, Make<TSCUnlockLeftSide>},
+    {500, "lock-all", "Lock edit of all groups", nullptr, {kPadlocks}, Make<TSCLockAllGroups>},
+    {501,
+     "unlock-all",
+     "Unlock edit of all groups",
+     nullptr,
+     {kPadlocks},
+     Make<TSCUnLockAllGroups>},
+    {504, "lock-right", "Lock edit of right side", nullptr, {kPadlocks}, Make<TSCLockRightSide>},
+    {505,
+     "unlock-right",
+     "Unlock edit of right side",
+     nullptr,
+     {kPadlocks},
+     Make<TSCUnlockRightSide>},
+    {506, "lock-left", "Lock edit of left side", nullptr, {kPadlocks}, Make<TSCLockLeftSide>},
+    {507, "unlock-left", "Unlock edit of left side", nullptr, {kPadlocks}, Make<TSCUnlockLeftSide>},
     {1,
+     "select-group",
      "Select Group",
      "Group %1 selected",
      {kGroupMenu, kOnlyUnlockedGroup},
      Make<TSCSelectGroup>},
     {2,
+     "deselect-group",
      "Deselect Group",
      "Group %1 deselected",
      {kGroupMenu, kOnlyUnlockedGroup},
      Make<TSCDeselectGroup>},
-    {502, "Lock edit of group", nullptr, {kGroupMenu, kOnlyUnlockedGroup}, Make<TSCLockGroup>},
-    {503, "Unlock edit of group", nullptr, {kGroupMenu, kOnlyLockedGroup}, Make<TSCUnlockGroup>},
-    {508, "Lock coordinates X=0", nullptr, {kPadlocks}, Make<TSCLockX0>},
-    {509, "Unlock coordinates X=0", nullptr, {kPadlocks}, Make<TSCUnlockX0>},
-    {3, "Select material", "Material %1 selected", {kMaterialMenu}, Make<TSCSelectMaterial>},
-    {4, "Deselect material", "Material %1 deselected", {kMaterialMenu}, Make<TSCDeselectMaterial>},
-    {5, "Select material", "Material %1 selected", {kGroupMatMenu}, Make<TSCSelectGroupMat>},
-    {6, "Deselect material", "Material %1 deselected", {kGroupMatMenu}, Make<TSCDeselectGroupMat>},
-    {7, "Select all", nullptr, {kSelections}, Make<TSCSelectAll>},
-    {8, "Clear selection", nullptr, {kSelections}, Make<TSCClearSelection>},
-    {9, "Invert selection", nullptr, {kSelections}, Make<TSCInvertSelection>},
-    {10, "Soft selection", nullptr, {kSelections}, Make<TSCSoftSelection>},
-    {13, "Select surface", nullptr, {kSelections}, Make<TSCSelectSurface>},
-    {100, "Translate to 0,0,0", nullptr, {kTransformers}, Make<TSCTranslateToZero>},
-    {101, "Translate", nullptr, {kTransformers}, Make<TSCTranslate>},
-    {102, "Rotate", nullptr, {kTransformers}, Make<TSCRotate>},
-    {103, "Scale", nullptr, {kTransformers}, Make<TSCScale>},
-    {1000, "Use morph target", nullptr, {kMorphTargetMenu}, Make<TSCUseMorphTarget>},
-    {1500, "Mirror selection", nullptr, {kModifiers}, Make<TSCSpecular>},
+    {502,
+     "lock-group",
+     "Lock edit of group",
+     nullptr,
+     {kGroupMenu, kOnlyUnlockedGroup},
+     Make<TSCLockGroup>},
+    {503,
+     "unlock-group",
+     "Unlock edit of group",
+     nullptr,
+     {kGroupMenu, kOnlyLockedGroup},
+     Make<TSCUnlockGroup>},
+    {508, "lock-x0", "Lock coordinates X=0", nullptr, {kPadlocks}, Make<TSCLockX0>},
+    {509, "unlock-x0", "Unlock coordinates X=0", nullptr, {kPadlocks}, Make<TSCUnlockX0>},
+    {3,
+     "select-material",
+     "Select material",
+     "Material %1 selected",
+     {kMaterialMenu},
+     Make<TSCSelectMaterial>},
+    {4,
+     "deselect-material",
+     "Deselect material",
+     "Material %1 deselected",
+     {kMaterialMenu},
+     Make<TSCDeselectMaterial>},
+    {5,
+     "select-group-material",
+     "Select material",
+     "Material %1 selected",
+     {kGroupMatMenu},
+     Make<TSCSelectGroupMat>},
+    {6,
+     "deselect-group-material",
+     "Deselect material",
+     "Material %1 deselected",
+     {kGroupMatMenu},
+     Make<TSCDeselectGroupMat>},
+    {7, "select-all", "Select all", nullptr, {kSelections}, Make<TSCSelectAll>},
+    {8, "clear-selection", "Clear selection", nullptr, {kSelections}, Make<TSCClearSelection>},
+    {9, "invert-selection", "Invert selection", nullptr, {kSelections}, Make<TSCInvertSelection>},
+    {10, "soft-selection", "Soft selection", nullptr, {kSelections}, Make<TSCSoftSelection>},
+    {13, "select-surface", "Select surface", nullptr, {kSelections}, Make<TSCSelectSurface>},
+    {100,
+     "translate-zero",
+     "Translate to 0,0,0",
+     nullptr,
+     {kTransformers},
+     Make<TSCTranslateToZero>},
+    {101, "translate", "Translate", nullptr, {kTransformers}, Make<TSCTranslate>},
+    {102, "rotate", "Rotate", nullptr, {kTransformers}, Make<TSCRotate>},
+    {103, "scale", "Scale", nullptr, {kTransformers}, Make<TSCScale>},
+    {1000, "use-morph", "Use morph target", nullptr, {kMorphTargetMenu}, Make<TSCUseMorphTarget>},
+    {1500, "mirror", "Mirror selection", nullptr, {kModifiers}, Make<TSCSpecular>},
 };
 
 std::unique_ptr<TTypedCollection<TStackTarget>> BuildTargets() {
@@ -135,6 +183,18 @@ const TCommandDescriptor* TStackTarget::FindDescriptor(std::int32_t commandId) c
     if (auto* d = static_cast<const TCommandDescriptor*>(item.get()); d->CommandId == commandId)
       return d;
   return nullptr;
+}
+
+const char* CommandKindName(std::int32_t commandId) {
+  for (const TKind& k : kKinds)
+    if (k.CommandId == commandId) return k.KindName;
+  return nullptr;
+}
+
+std::int32_t CommandKindOfName(std::string_view name) {
+  for (const TKind& k : kKinds)
+    if (name == k.KindName) return k.CommandId;
+  return -1;
 }
 
 const TTypedCollection<TStackTarget>& StackTargets() {

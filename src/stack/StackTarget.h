@@ -107,6 +107,11 @@ class TStackTarget : public TStreamableObject {
 const TTypedCollection<TStackTarget>& StackTargets();
 const TStackTarget* FindStackTarget(std::int32_t id);
 
+// The name of a command kind in the text forms of a stack ("select-group"), or nullptr for an
+// unknown kind; and the kind of such a name, or -1.
+const char* CommandKindName(std::int32_t commandId);
+std::int32_t CommandKindOfName(std::string_view name);
+
 // A new command of this kind for the manager, or none when the kind is not built.
 std::unique_ptr<TStackCommand> CreateCommand(std::int32_t commandId, TStackMng* manager);
 
