@@ -542,7 +542,9 @@ void TFormMain::CreateToolPages() {
                                {101, "translate", "Translate selection"},
                                {102, "rotate", "Rotate selection"},
                                {103, "scale", "Scale selection"}});
-  commandPage("Modifiers", {{1500, "mirror", "Mirror selection"}});
+  commandPage("Modifiers", {{1500, "mirror", "Mirror selection"},
+                            {1501, "inflate", "Inflate selection"},
+                            {1502, "smooth", "Smooth selection"}});
 }
 
 void TFormMain::CreateLayout(const TViewFactory& createView) {
@@ -659,6 +661,28 @@ void TFormMain::CreateHelp() {
       HelpTopic(kHelpCommandList).toString() + "\">More in the guide</a>");
   tree_->installEventFilter(this);
   list_->installEventFilter(this);
+
+  // The organic modifiers' buttons.
+  const struct {
+    int Tag;
+    int Context;
+    const char* Text;
+  } modifiers[] = {
+      {1501, kHelpInflate,
+       "<b>Inflate</b><br>Pushes the selection out along the surface normals by the distance "
+       "you type; a negative distance deflates. Soft-selected vertices move by their weight."},
+      {1502, kHelpSmooth,
+       "<b>Smooth</b><br>Pulls every selected vertex towards the mean of its neighbours, the "
+       "given number of times with the given strength. Open borders stay where they are while "
+       "\"Keep borders\" is checked."}};
+  for (QToolButton* b : commandButtons_)
+    for (const auto& m : modifiers)
+      if (b->property(kTagProperty).toInt() == m.Tag) {
+        b->setProperty(kHelpContextProperty, m.Context);
+        b->setWhatsThis(QString(m.Text) + "<br><a href=\"" + HelpTopic(m.Context).toString() +
+                        "\">More in the guide</a>");
+        b->installEventFilter(this);
+      }
 
   auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(f1, &QShortcut::activated, this,

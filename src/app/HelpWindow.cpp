@@ -14,6 +14,10 @@ QUrl HelpTopic(int context) {
       return QUrl("qrc:/guide/tree.html");
     case kHelpCommandList:
       return QUrl("qrc:/guide/stack.html#command-list");
+    case kHelpInflate:
+      return QUrl("qrc:/guide/organic.html#inflate");
+    case kHelpSmooth:
+      return QUrl("qrc:/guide/organic.html#smooth");
     default:
       return QUrl("qrc:/guide/index.html");
   }

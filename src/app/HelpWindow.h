@@ -12,6 +12,8 @@ namespace tarvel {
 inline constexpr int kHelpContents = 0;
 inline constexpr int kHelpSceneTree = 10000;
 inline constexpr int kHelpCommandList = 10010;
+inline constexpr int kHelpInflate = 10020;
+inline constexpr int kHelpSmooth = 10030;
 
 // The guide's page for a help context; the table of contents for 0 and for unknown contexts.
 QUrl HelpTopic(int context);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "commands/Organic.h"
 #include "commands/Padlocks.h"
 #include "commands/SoftSelection.h"
 #include "commands/Specular.h"
@@ -50,6 +51,10 @@ std::string StoredParameters(const TStackCommand& c) {
     return "angles=" + Vector(r->Angles) + " centre-offset=" + Vector(r->CentreOffset);
   if (const auto* s = dynamic_cast<const TSCScale*>(&c))
     return "factors=" + Vector(s->Factors) + " uniform=" + (s->Uniform ? "yes" : "no");
+  if (const auto* i = dynamic_cast<const TSCInflate*>(&c)) return "distance=" + Number(i->Distance);
+  if (const auto* s = dynamic_cast<const TSCSmooth*>(&c))
+    return "iterations=" + std::to_string(s->Iterations) + " strength=" + Number(s->Strength) +
+           " keep-borders=" + (s->KeepBorders ? "yes" : "no");
   if (const auto* m = dynamic_cast<const TSCSpecular*>(&c)) {
     static const char* const kModes[] = {"left-to-right", "right-to-left", "reset-left",
                                          "reset-right"};

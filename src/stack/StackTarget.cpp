@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "commands/Organic.h"
 #include "commands/Padlocks.h"
 #include "commands/SoftSelection.h"
 #include "commands/Specular.h"
@@ -117,6 +118,8 @@ const TKind kKinds[] = {
     {103, "scale", "Scale", nullptr, {kTransformers}, Make<TSCScale>},
     {1000, "use-morph", "Use morph target", nullptr, {kMorphTargetMenu}, Make<TSCUseMorphTarget>},
     {1500, "mirror", "Mirror selection", nullptr, {kModifiers}, Make<TSCSpecular>},
+    {1501, "inflate", "Inflate", nullptr, {kModifiers}, Make<TSCInflate>},
+    {1502, "smooth", "Smooth", nullptr, {kModifiers}, Make<TSCSmooth>},
 };
 
 std::unique_ptr<TTypedCollection<TStackTarget>> BuildTargets() {

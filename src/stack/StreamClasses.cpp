@@ -5,8 +5,9 @@
 
 namespace tarvel {
 
-void RegisterMeshStreamClasses(TStreamRegistry& registry);   // mesh/ObjDataStream.cpp
-void RegisterStackStreamClasses(TStreamRegistry& registry);  // stack/StackTarget.cpp
+void RegisterMeshStreamClasses(TStreamRegistry& registry);     // mesh/ObjDataStream.cpp
+void RegisterStackStreamClasses(TStreamRegistry& registry);    // stack/StackTarget.cpp
+void RegisterOrganicStreamClasses(TStreamRegistry& registry);  // commands/Organic.cpp
 
 TStreamRegistry& StreamRegistry() {
   static TStreamRegistry registry = [] {
@@ -15,6 +16,7 @@ TStreamRegistry& StreamRegistry() {
     RegisterEditStateStreamClasses(r);
     r.Register(ClassOf<TMultiObjData>());
     RegisterStackStreamClasses(r);
+    RegisterOrganicStreamClasses(r);
     return r;
   }();
   return registry;

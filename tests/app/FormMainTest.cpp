@@ -168,7 +168,8 @@ TEST_F(TFormMainTest, ToolPagesHoldTheirButtonsWithTagsAndHints) {
         {101, "Translate selection"},
         {102, "Rotate selection"},
         {103, "Scale selection"}}},
-      {"Modifiers", {{1500, "Mirror selection"}}},
+      {"Modifiers",
+       {{1500, "Mirror selection"}, {1501, "Inflate selection"}, {1502, "Smooth selection"}}},
   };
   ASSERT_EQ(f.ToolPages()->count(), 5);
   for (int i = 0; i < 5; ++i) {
