@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <system_error>
 
 #include "stack/CommandFields.h"
 #include "stack/MultiObjData.h"
@@ -25,8 +26,9 @@ double WeightOf(const TObjVertex& v) {
 
 std::string CaptionNumber(double value) {
   if (value == 0) return "0";  // also -0
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value);
+  char buf[512];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+  if (r.ec != std::errc()) r = std::to_chars(buf, buf + sizeof buf, value);
   return std::string(buf, r.ptr);
 }
 
