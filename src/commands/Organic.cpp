@@ -291,6 +291,7 @@ void TSCInflate::ControlChanged(IParamControl& sender) {
   if (!std::isfinite(value)) return;
   Distance = value;
   UpdateCaption();
+  const TWaitCursorScope wait;
   Execute();
 }
 
@@ -418,6 +419,7 @@ void TSCSmooth::ControlChanged(IParamControl& sender) {
     return;
   }
   UpdateCaption();
+  const TWaitCursorScope wait;  // a thousand iterations over a whole figure take a while
   Execute();
 }
 

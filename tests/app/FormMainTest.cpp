@@ -17,6 +17,7 @@
 #include <QWhatsThisClickedEvent>
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 #include "FormMainFixture.h"
 #include "app/CommandList.h"
@@ -52,7 +53,7 @@ TEST_F(TFormMainTest, StartsWithNoStackAndTheViewSettingsStartValues) {
   // Without an INI file the window covers the work area.
   EXPECT_EQ(f.geometry(), f.screen()->availableGeometry());
 
-  ASSERT_EQ(f.CommandButtons().size(), 18u);
+  ASSERT_EQ(f.CommandButtons().size(), 20u);
   for (const QToolButton* b : f.CommandButtons())
     EXPECT_FALSE(b->isEnabled()) << b->toolTip().toStdString();
   for (const QToolButton* b : f.ToolPages()->widget(0)->findChildren<QToolButton*>())
@@ -617,6 +618,22 @@ TEST_F(TFormMainTest, HelpOpensTheGuideAtTheControlsTopic) {
 
   f.findChild<QAction*>("MnuAbout")->trigger();
   EXPECT_EQ(prompts.AboutShown, 1);
+}
+
+TEST_F(TFormMainTest, OrganicModifierButtonsLeadToTheirGuideSections) {
+  TFormMain& f = Form();
+  for (const auto& [tag, context, title] :
+       {std::tuple{1501, kHelpInflate, "Inflate"}, std::tuple{1502, kHelpSmooth, "Smooth"}}) {
+    SCOPED_TRACE(title);
+    QToolButton* button = f.ToolButtons(tag).at(0);
+    EXPECT_EQ(TFormMain::HelpContextOf(button), context);
+    EXPECT_TRUE(button->whatsThis().startsWith(QString("<b>") + title + "</b>"));
+    EXPECT_TRUE(button->whatsThis().contains(HelpTopic(context).toString()));
+    QWhatsThisClickedEvent clicked(HelpTopic(context).toString());
+    QApplication::sendEvent(button, &clicked);
+    EXPECT_EQ(f.HelpWindow()->Browser()->source(), HelpTopic(context));
+    EXPECT_TRUE(f.HelpWindow()->Browser()->toPlainText().contains("bigger biceps"));
+  }
 }
 
 TEST_F(TFormMainTest, HintsOfControlsShowInTheHintLabel) {
