@@ -5,12 +5,17 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <limits>
+#include <map>
 #include <memory>
+#include <span>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "commands/CommandFakes.h"
+#include "stack/CommandFields.h"
 #include "stack/StackFile.h"
 #include "stack/StackFileFixture.h"
 
@@ -474,6 +479,71 @@ TEST(OrganicTest, DamagedRecordsAreRefusedWithTheReason) {
       EXPECT_NE(std::string(e.what()).find(c.Reason), std::string::npos) << e.what();
     }
   }
+}
+
+// A walk over a command's fields that writes every value it meets as text, or, when reading,
+// puts the given numbers into the fields it knows.
+class TFieldWalk : public ICommandFields {
+ public:
+  explicit TFieldWalk(std::map<std::string, double> given = {})
+      : given_(std::move(given)), reading_(!given_.empty()) {}
+  bool Reading() const override { return reading_; }
+  void Field(const char* key, std::int32_t& v) override { Take(key, v); }
+  void Field(const char* key, float& v) override { Take(key, v); }
+  void Field(const char* key, double& v) override { Take(key, v); }
+  void Field(const char* key, bool& v) override { Take(key, v); }
+  void Field(const char* key, std::string& v) override { Seen += std::string(key) + "=" + v + " "; }
+  void Vector(const char* key, float&, float&, float&) override { Seen += key; }
+  void Choice(const char* key, std::int32_t&, std::span<const char* const>) override {
+    Seen += key;
+  }
+  std::string Seen;
+
+ private:
+  template <class T>
+  void Take(const char* key, T& v) {
+    if (auto it = given_.find(key); reading_ && it != given_.end()) v = static_cast<T>(it->second);
+    std::ostringstream text;
+    text << key << "=" << v << " ";
+    Seen += text.str();
+  }
+  std::map<std::string, double> given_;
+  bool reading_;
+};
+
+TEST(OrganicTest, FieldsWalkTheStoredParametersAndReadersStayInRange) {
+  TSCInflate inflate(nullptr);
+  inflate.Distance = -0.5;
+  TFieldWalk look;
+  inflate.Fields(look);
+  EXPECT_EQ(look.Seen, "distance=-0.5 ");
+  TSCSmooth smooth(nullptr);
+  TFieldWalk lookSmooth;
+  smooth.Fields(lookSmooth);
+  EXPECT_EQ(lookSmooth.Seen, "iterations=5 strength=0.5 keep-borders=1 ");
+
+  struct TCase {
+    std::map<std::string, double> Given;
+    std::int32_t Iterations;
+    double Strength;
+  };
+  const TCase cases[] = {
+      {{{"iterations", 12}, {"strength", 0.25}}, 12, 0.25},
+      {{{"iterations", 0}, {"strength", -1}}, 1, 0},
+      {{{"iterations", 5000}, {"strength", 7}}, 1000, 1},
+      {{{"strength", std::nan("")}}, 5, 0},
+  };
+  for (const TCase& c : cases) {
+    TSCSmooth read(nullptr);
+    TFieldWalk walk(c.Given);
+    read.Fields(walk);
+    EXPECT_EQ(read.Iterations, c.Iterations) << walk.Seen;
+    EXPECT_EQ(read.Strength, c.Strength) << walk.Seen;
+  }
+  TSCInflate read(nullptr);
+  TFieldWalk walk({{"distance", std::numeric_limits<double>::infinity()}});
+  read.Fields(walk);
+  EXPECT_EQ(read.Distance, 0) << "a distance that is not finite reads as 0";
 }
 
 TEST(OrganicTest, CaptionNumbers) {
