@@ -43,7 +43,7 @@ void TVertexNeighbours::Build(const TObjData& mesh) {
   };
   auto valid = [&](std::int32_t v) { return v >= 0 && static_cast<std::size_t>(v) < n; };
   // Every edge of every face is listed from both ends; an edge used by two faces is then listed
-  // twice at each end, so after sorting a run of one marks an open border.
+  // twice at each end, and an edge listed once marks an open border.
   start_.assign(n + 1, 0);
   for (const TObjFace& f : mesh.Faces) {
     for (std::int32_t k = 0; k < f.CornerCount; ++k) {
@@ -66,23 +66,29 @@ void TVertexNeighbours::Build(const TObjData& mesh) {
       raw[static_cast<std::size_t>(fill[static_cast<std::size_t>(b)]++)] = a;
     }
   }
+  // Each vertex's list without repeats, in the order of first appearance; `seen` marks the
+  // neighbours already taken for the vertex at hand and `uses` counts the faces of each edge.
   border_.assign(n, 0);
   list_.clear();
   list_.reserve(raw.size() / 2 + 1);
+  std::vector<std::int32_t> seen(n, -1), uses(n, 0);
   std::int32_t from = 0;
   for (std::size_t v = 0; v < n; ++v) {
-    const auto b = raw.begin() + start_[v];
-    const auto e = raw.begin() + start_[v + 1];
-    std::sort(b, e);
+    const auto vi = static_cast<std::int32_t>(v);
+    const std::int32_t first = start_[v], end = start_[v + 1];
     start_[v] = from;
-    for (auto it = b; it != e;) {
-      auto run = it;
-      while (run != e && *run == *it) ++run;
-      if (run - it == 1) border_[v] = 1;
-      list_.push_back(*it);
-      ++from;
-      it = run;
+    for (std::int32_t k = first; k < end; ++k) {
+      const auto u = static_cast<std::size_t>(raw[static_cast<std::size_t>(k)]);
+      if (seen[u] != vi) {
+        seen[u] = vi;
+        uses[u] = 0;
+        list_.push_back(static_cast<std::int32_t>(u));
+        ++from;
+      }
+      ++uses[u];
     }
+    for (std::int32_t k = start_[v]; k < from; ++k)
+      if (uses[static_cast<std::size_t>(list_[static_cast<std::size_t>(k)])] == 1) border_[v] = 1;
   }
   start_[n] = from;
 }
