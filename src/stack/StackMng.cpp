@@ -1,6 +1,7 @@
 #include "stack/StackMng.h"
 
 #include <algorithm>
+#include <string>
 
 #include "stack/SelectCommands.h"
 
@@ -15,6 +16,12 @@ TStackMng::TStackMng(const TStackTarget& target, TMultiObjData& live)
 }
 
 std::unique_ptr<TStreamableObject> TCommandCollection::GetItem(TObjectStream& s) {
+  // A command of a kind this program does not know (written by a later version) is refused as
+  // such, before its record is read.
+  const std::int64_t at = s.Position();
+  const std::uint16_t id = s.ReadUInt16();
+  s.Seek(at);
+  if (!s.Registry().ClassOfId(id)) s.FailAt(at, "unknown command kind " + std::to_string(id));
   auto command = TTypedCollection<TStackCommand>::GetItem(s);
   if (IProgress* p = StreamProgress()) p->SetPosition(Count() + 1);
   return command;
