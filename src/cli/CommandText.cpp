@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands/Padlocks.h"
+#include "commands/Sculpt.h"
 #include "commands/SoftSelection.h"
 #include "commands/Specular.h"
 #include "commands/Transforms.h"
@@ -50,6 +51,8 @@ std::string StoredParameters(const TStackCommand& c) {
     return "angles=" + Vector(r->Angles) + " centre-offset=" + Vector(r->CentreOffset);
   if (const auto* s = dynamic_cast<const TSCScale*>(&c))
     return "factors=" + Vector(s->Factors) + " uniform=" + (s->Uniform ? "yes" : "no");
+  if (const auto* u = dynamic_cast<const TSCUseSculpt*>(&c))
+    return "file=" + Quoted(u->FileName) + " strength=" + Number(u->Strength);
   if (const auto* m = dynamic_cast<const TSCSpecular*>(&c)) {
     static const char* const kModes[] = {"left-to-right", "right-to-left", "reset-left",
                                          "reset-right"};

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "commands/Padlocks.h"
+#include "commands/Sculpt.h"
 #include "commands/SoftSelection.h"
 #include "commands/Specular.h"
 #include "commands/Transforms.h"
@@ -117,6 +118,7 @@ const TKind kKinds[] = {
     {103, "scale", "Scale", nullptr, {kTransformers}, Make<TSCScale>},
     {1000, "use-morph", "Use morph target", nullptr, {kMorphTargetMenu}, Make<TSCUseMorphTarget>},
     {1500, "mirror", "Mirror selection", nullptr, {kModifiers}, Make<TSCSpecular>},
+    {1503, "use-sculpt", "Use sculpted shape", nullptr, {kModifiers}, Make<TSCUseSculpt>},
 };
 
 std::unique_ptr<TTypedCollection<TStackTarget>> BuildTargets() {
@@ -293,6 +295,7 @@ void RegisterStackStreamClasses(TStreamRegistry& r) {
   r.Register(ClassOf<TSCLockX0>());
   r.Register(ClassOf<TSCUnlockX0>());
   r.Register(ClassOf<TSCUseMorphTarget>());
+  r.Register(ClassOf<TSCUseSculpt>());
   r.Register(ClassOf<TStackMng>());
   r.Register(ClassOf<TStackTarget>());
   r.Register(ClassOf<TCommandDescriptor>());
