@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include "mesh/ObjReader.h"
 #include "mesh/VertexLines.h"
@@ -46,7 +47,9 @@ struct TBox {
 
 }  // namespace
 
-void SetSculptFileChooser(ISculptFileChooser* chooser) { gChooser = chooser; }
+ISculptFileChooser* SetSculptFileChooser(ISculptFileChooser* chooser) {
+  return std::exchange(gChooser, chooser);
+}
 
 namespace sculpttexts {
 std::string WrongCount(std::size_t sculpt, std::int64_t figure) {

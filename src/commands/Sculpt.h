@@ -25,8 +25,9 @@ class ISculptFileChooser {
   // The chosen file, none when cancelled. `current` is the file the command holds, if any.
   virtual std::optional<std::string> ChooseSculptFile(const std::string& current) = 0;
 };
-// The chooser of the calling thread (the window's); other threads have none.
-void SetSculptFileChooser(ISculptFileChooser* chooser);
+// Installs the chooser of the calling thread (the window's; other threads have none) and
+// returns the one it replaces.
+ISculptFileChooser* SetSculptFileChooser(ISculptFileChooser* chooser);
 
 namespace sculpttexts {
 inline constexpr const char* kCaption = "Use sculpted shape";

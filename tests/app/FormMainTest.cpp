@@ -92,8 +92,9 @@ TEST_F(TFormMainTest, StartsWithNoStackAndTheViewSettingsStartValues) {
 TEST_F(TFormMainTest, MenusHoldTheirEntriesInOrder) {
   TFormMain& f = Form();
   using L = std::vector<std::string>;
-  EXPECT_EQ(Captions(f.FileMenu()), (L{"&New project", "Load &project", "Save project",
-                                       "Save project As", "&Import", "Snapshoot", "&Exit", "-"}));
+  EXPECT_EQ(Captions(f.FileMenu()),
+            (L{"&New project", "Load &project", "Save project", "Save project As", "&Import",
+               "Load full-body morph...", "Export all targets...", "Snapshoot", "&Exit", "-"}));
   EXPECT_EQ(Captions(SubMenu(f.FileMenu(), "&Import")), (L{"Load Poser &Obj"}));
   EXPECT_EQ(Captions(f.DisplayMenu()),
             (L{"&Camera", "&Object colors", "&Tracking mode", "Display mode", "&Mesh",
@@ -168,7 +169,7 @@ TEST_F(TFormMainTest, ToolPagesHoldTheirButtonsWithTagsAndHints) {
         {101, "Translate selection"},
         {102, "Rotate selection"},
         {103, "Scale selection"}}},
-      {"Modifiers", {{1500, "Mirror selection"}}},
+      {"Modifiers", {{1500, "Mirror selection"}, {1503, "Use sculpted shape"}}},
   };
   ASSERT_EQ(f.ToolPages()->count(), 5);
   for (int i = 0; i < 5; ++i) {
