@@ -52,7 +52,7 @@ TEST_F(TFormMainTest, StartsWithNoStackAndTheViewSettingsStartValues) {
   // Without an INI file the window covers the work area.
   EXPECT_EQ(f.geometry(), f.screen()->availableGeometry());
 
-  ASSERT_EQ(f.CommandButtons().size(), 18u);
+  ASSERT_EQ(f.CommandButtons().size(), 19u);
   for (const QToolButton* b : f.CommandButtons())
     EXPECT_FALSE(b->isEnabled()) << b->toolTip().toStdString();
   for (const QToolButton* b : f.ToolPages()->widget(0)->findChildren<QToolButton*>())
