@@ -57,6 +57,8 @@ class TSCUseSculpt : public TSCModifier {
   void ControlChanged(IParamControl& sender) override;
   void UpdateCaption() override;
   void Release() override;
+  // "file" and "strength". The positions are not walked: a reader that fills the command from a
+  // text form calls ReadSculptFile afterwards to take them from the named file.
   void Fields(ICommandFields& fields) override;
 
   // Reads the positions from FileName again, replacing the stored ones. Raises EObjRead when
