@@ -765,9 +765,10 @@ TEST(StackRegistryTest, OneTargetWithItsKindsInMenuOrder) {
       {103, "Scale", "Scale", {9}},
       {1000, "Use morph target", "Use morph target", {7}},
       {1500, "Mirror selection", "Mirror selection", {10}},
+      {1503, "Use sculpted shape", "Use sculpted shape", {10}},
   };
-  ASSERT_EQ(t.Commands.Count(), 27);
-  for (std::int32_t i = 0; i < 27; ++i) {
+  ASSERT_EQ(t.Commands.Count(), 28);
+  for (std::int32_t i = 0; i < 28; ++i) {
     const TKind& k = kinds[i];
     const TCommandDescriptor& d = *t.Commands[i];
     SCOPED_TRACE(k.Name);
