@@ -166,7 +166,8 @@ bool TFormMain::OpenFile(const QString& fileName) {
   const QFileInfo file(fileName);
   if (!file.exists()) return false;
   const QString extension = file.suffix().toUpper();
-  if (extension == "OBJ") return LoadPoserObj(fileName);
+  // A gzip-compressed figure (".obz") loads as its OBJ file does.
+  if (extension == "OBJ" || extension == "OBZ") return LoadPoserObj(fileName);
   if (extension == "VNX") return AskSaveIfModified() && LoadProject(fileName);
   if (extension == "STK") return LoadStackFile(fileName);
   return false;

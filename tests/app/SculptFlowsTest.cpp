@@ -131,6 +131,17 @@ TEST_F(SculptFlowsTest, FullBodyMorphGivesOneTargetPerChangedGroupInOneClick) {
     EXPECT_NEAR(t.Positions[k].Y, head.Vertices[k].Shaped.Y + 0.02, 1e-9) << k;
 }
 
+TEST_F(SculptFlowsTest, ACompressedFigureOpensByNameAsItsObjDoes) {
+  Window();
+  // The sculpt file holds only "v " lines: as a figure it is the sample's vertices, no faces.
+  const QString packed = WriteSculpt("moved.obz");
+  ASSERT_TRUE(form->OpenFile(packed));
+  ASSERT_EQ(C().Live().MeshCount(), 1);
+  EXPECT_EQ(C().Live().Mesh(0)->Name, "moved");
+  EXPECT_EQ(C().Live().Mesh(0)->Vertices.Count(), 1950);
+  EXPECT_EQ(form->RecentFiles().Items().front(), packed);
+}
+
 TEST_F(SculptFlowsTest, FullBodyMorphOfAnotherFigureIsRefusedAndChangesNothing) {
   Window();
   LoadSample();
