@@ -227,7 +227,6 @@ bool TSCUseSculpt::Displacement(std::int32_t i, double (&p)[3], double (&d)[3]) 
 }
 
 void TSCUseSculpt::Execute() {
-  const bool wasFailed = Failed;
   Failed = !problem_.empty();
   if (mesh_) {
     double p[3], d[3];
@@ -261,7 +260,8 @@ void TSCUseSculpt::Execute() {
       g.Refresh();
     });
   }
-  if (Failed != wasFailed) UpdateCaption();
+  // The caption turns red while the sculpt is refused, and back when it applies again.
+  if (Caption != CaptionText()) UpdateCaption();
   ShowState();
 }
 
@@ -299,14 +299,14 @@ void TSCUseSculpt::Release() {
   fileLine_ = messageLine_ = nullptr;
 }
 
+std::string TSCUseSculpt::CaptionText() const {
+  if (FileName.empty()) return sculpttexts::kCaption;
+  const std::string shown = std::filesystem::path(FileName).filename().string();
+  return (Failed || !problem_.empty() ? "<c:Red>" : "") + FormatCaption(CaptionFormat, {shown});
+}
+
 void TSCUseSculpt::UpdateCaption() {
-  if (FileName.empty()) {
-    Caption = sculpttexts::kCaption;
-  } else {
-    const std::string shown = std::filesystem::path(FileName).filename().string();
-    Caption =
-        (Failed || !problem_.empty() ? "<c:Red>" : "") + FormatCaption(CaptionFormat, {shown});
-  }
+  Caption = CaptionText();
   if (Manager) Manager->UpdateCommandLine(*this);
 }
 

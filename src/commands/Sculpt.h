@@ -96,6 +96,7 @@ class TSCUseSculpt : public TSCModifier {
   // Puts every vertex and morph position the last Execute wrote back to its copy.
   void Restore();
   void ShowState();
+  std::string CaptionText() const;
   // The pristine position p of vertex i and the sculpt's displacement d from it; false when d
   // is zero or the vertex has no sculpt position.
   bool Displacement(std::int32_t i, double (&p)[3], double (&d)[3]) const;
