@@ -131,13 +131,4 @@ long TInputFile::Inflate(char* dst, std::size_t count) {
   return static_cast<long>(count - s.avail_out);
 }
 
-bool StartsWithGzipMagic(const std::string& fileName) {
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  unsigned char magic[2] = {0, 0};
-  const bool gzip = ::read(fd, magic, 2) == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
-  ::close(fd);
-  return gzip;
-}
-
 }  // namespace tarvel

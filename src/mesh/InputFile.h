@@ -41,7 +41,4 @@ class TInputFile {
   std::unique_ptr<TInflater> z_;
 };
 
-// Whether the file's first two bytes are the gzip magic 1F 8B.
-bool StartsWithGzipMagic(const std::string& fileName);
-
 }  // namespace tarvel
