@@ -2,17 +2,23 @@
 // stacks and the recent-file list, with their dialogs and what the window shows afterwards.
 #include "app/FileFlows.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QProgressBar>
+#include <QTreeWidgetItem>
 #include <exception>
+#include <filesystem>
 #include <memory>
 
 #include "app/FormMain.h"
 #include "app/SceneTree.h"
 #include "app/StackDialogs.h"
+#include "commands/Sculpt.h"
 #include "mesh/ObjReader.h"
+#include "mesh/TargetFiles.h"
+#include "mesh/VertexLines.h"
 #include "stack/ProjectFile.h"
 #include "stack/StackFile.h"
 
@@ -40,6 +46,9 @@ TFileDialogInfo OpenProject() { return {projectfile::kOpenTitle, projectfile::kF
 TFileDialogInfo OpenStack() {
   return {stackfile::kLoadTitle, stackfile::kFilter, Bare(stackfile::kExtension), {}};
 }
+TFileDialogInfo OpenSculpt() {
+  return {"Open sculpted shape", "WaveFront OBJ (*.obj *.obz)|*.obj;*.obz", {}, {}};
+}
 TFileDialogInfo ExportTargetGeometry(const QString& targetName) {
   return {"Export Poser Target Geometry", kObjFilter, "obj", targetName};
 }
@@ -53,6 +62,12 @@ TFileDialogInfo SaveStack() {
 
 QString OverwriteQuestion(const QString& fileName) {
   return QFileInfo(fileName).fileName() + " already exists.\nDo you want to replace it?";
+}
+
+QString OverwriteAllQuestion(int existing, const QString& folder) {
+  return QString("%1 of the files already exist in %2.\nDo you want to replace them?")
+      .arg(existing)
+      .arg(QDir::toNativeSeparators(folder));
 }
 
 QString WithDefaultExtension(const QString& fileName, const QString& extension) {
@@ -151,7 +166,8 @@ bool TFormMain::OpenFile(const QString& fileName) {
   const QFileInfo file(fileName);
   if (!file.exists()) return false;
   const QString extension = file.suffix().toUpper();
-  if (extension == "OBJ") return LoadPoserObj(fileName);
+  // A gzip-compressed figure (".obz") loads as its OBJ file does.
+  if (extension == "OBJ" || extension == "OBZ") return LoadPoserObj(fileName);
   if (extension == "VNX") return AskSaveIfModified() && LoadProject(fileName);
   if (extension == "STK") return LoadStackFile(fileName);
   return false;
@@ -265,6 +281,135 @@ void TFormMain::ExportMorphTarget(TMorphTarget* target) {
   if (file.isEmpty()) return;
   TLongOperation wait(*this, progressBar_);
   Guarded([&] { target->ExportTargetGeometry(LocalPath(file)); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Whole-figure sculpts and all targets at once
+
+namespace {
+
+// The file dialog of "Use sculpted shape", installed for the window's thread while the window
+// lives; while the window gives the command its file itself it answers "cancelled".
+class TSculptChooser : public ISculptFileChooser {
+ public:
+  TSculptChooser(std::function<QString()> ask, const bool& muted)
+      : ask_(std::move(ask)), muted_(muted), previous_(SetSculptFileChooser(this)) {}
+  ~TSculptChooser() override { SetSculptFileChooser(previous_); }
+  TSculptChooser(const TSculptChooser&) = delete;
+  TSculptChooser& operator=(const TSculptChooser&) = delete;
+
+  std::optional<std::string> ChooseSculptFile(const std::string&) override {
+    if (muted_) return std::nullopt;
+    const QString file = ask_();
+    if (file.isEmpty()) return std::nullopt;
+    return LocalPath(file);
+  }
+
+ private:
+  std::function<QString()> ask_;
+  const bool& muted_;
+  ISculptFileChooser* previous_;
+};
+
+}  // namespace
+
+void TFormMain::InstallSculptChooser() {
+  sculptChooser_ = std::make_unique<TSculptChooser>([this] { return AskOpenFile(OpenSculpt()); },
+                                                    sculptDialogMuted_);
+}
+
+void TFormMain::MnuLoadFullBodyClick() {
+  if (controller_.Live().MeshCount() == 0) {
+    ShowError(kNoFigure);
+    return;
+  }
+  const QString file = AskOpenFile(OpenSculpt());
+  if (!file.isEmpty()) LoadFullBodyMorph(file);
+}
+
+bool TFormMain::LoadFullBodyMorph(const QString& fileName) {
+  TMultiObjData& live = controller_.Live();
+  if (live.MeshCount() == 0) return false;
+  // The sculpt is read and matched before anything changes.
+  std::vector<double> positions;
+  {
+    TLongOperation wait(*this, progressBar_);
+    repaint();
+    try {
+      ReadVertexLines(LocalPath(fileName), positions,
+                      static_cast<std::size_t>(live.Mesh(0)->Vertices.Count()), &Progress());
+    } catch (const std::exception& e) {
+      ShowError(e.what());
+      return false;
+    }
+  }
+  const std::size_t n = positions.size() / 3;
+  bool fits = false;
+  for (std::int32_t m = 0; m < live.MeshCount(); ++m)
+    fits = fits || static_cast<std::size_t>(live.Mesh(m)->Vertices.Count()) == n;
+  if (!fits) {
+    ShowError(sculpttexts::WrongCount(n, live.Mesh(0)->Vertices.Count()));
+    return false;
+  }
+
+  if (!controller_.Stack()) NewStackClick(*StackTargets()[0]);
+  TStackMng* stack = controller_.Stack();
+  if (!stack) return false;
+  // Appended at the end of the stack, so every command before it takes part.
+  const int last = stack->Count() - 1;
+  if (controller_.SelectedLine() != last || controller_.CurrentLine() != last)
+    controller_.MakeCurrent(last);
+  AddCommand(*stack->FindDescriptor(7), {});
+  sculptDialogMuted_ = true;
+  AddCommand(*stack->FindDescriptor(TSCUseSculpt::kCommandId), {});
+  sculptDialogMuted_ = false;
+  auto* sculpt = dynamic_cast<TSCUseSculpt*>(controller_.SelectedCommand());
+  if (!sculpt) return false;
+  sculpt->FileName = LocalPath(fileName);
+  sculpt->Positions = std::move(positions);
+  sculpt->Reapply();
+  sculpt->UpdateCaption();
+  Redraw();
+  GoalClick(0);
+  return true;
+}
+
+void TFormMain::MnuExportAllClick() {
+  // The mesh of the tree's current node, or the first mesh.
+  const TObjData* mesh = nullptr;
+  for (QTreeWidgetItem* node = tree_->currentItem(); node && !mesh; node = node->parent()) {
+    const TTreeObject object = TSceneTree::ObjectOf(node);
+    if (auto* m = std::get_if<TObjData*>(&object)) mesh = *m;
+  }
+  if (!mesh) mesh = controller_.Live().Mesh(0);
+  ExportAllTargets(mesh);
+}
+
+void TFormMain::ExportAllTargets(const TObjData* mesh) {
+  if (!mesh) return;
+  if (TargetFiles(*mesh, {}).empty()) {
+    ShowError(kNoTargets);
+    return;
+  }
+  const QString folder = prompts_->AskFolder(kExportAllTitle);
+  if (folder.isEmpty()) return;
+  const std::vector<TTargetFile> files = TargetFiles(*mesh, LocalPath(folder));
+  int existing = 0;
+  for (const TTargetFile& f : files) {
+    std::error_code ec;
+    existing += std::filesystem::exists(f.File, ec) ? 1 : 0;
+  }
+  if (existing > 0 && prompts_->Message(kConfirmSaveTitle, OverwriteAllQuestion(existing, folder),
+                                        QMessageBox::Warning,
+                                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    return;
+  TLongOperation wait(*this, progressBar_);
+  Guarded([&] {
+    for (const TTargetFile& f : files) {
+      std::filesystem::create_directories(std::filesystem::path(f.File).parent_path());
+      f.Target->ExportTargetGeometry(f.File);
+    }
+  });
 }
 
 void TFormMain::MnuSnapshotClick() {

@@ -23,6 +23,8 @@ TFileDialogInfo OpenPoserObj();
 TFileDialogInfo OpenTargetGeometry();
 TFileDialogInfo OpenProject();
 TFileDialogInfo OpenStack();
+// The sculpt of "Use sculpted shape" and "Load full-body morph...": "*.obj" and "*.obz".
+TFileDialogInfo OpenSculpt();
 // Save dialogs.
 TFileDialogInfo ExportTargetGeometry(const QString& targetName);
 TFileDialogInfo SaveSnapshot();
@@ -33,6 +35,12 @@ inline constexpr const char* kFileNotFound = "File not found!";
 inline constexpr const char* kWrongVertexCount = "Target geometry has wrong number of vertices!";
 inline constexpr const char* kGroupMissing = "Group must exists in original mesh!";
 inline constexpr const char* kConfirmSaveTitle = "Confirm Save As";
+inline constexpr const char* kExportAllTitle = "Export all targets";
+inline constexpr const char* kNoFigure = "Load a Poser figure first!";
+inline constexpr const char* kNoTargets = "The mesh has no morph targets.";
+
+// The question asked once before writing a set of files of which `existing` are already there.
+QString OverwriteAllQuestion(int existing, const QString& folder);
 
 // The question asked before a save dialog's choice replaces an existing file.
 QString OverwriteQuestion(const QString& fileName);

@@ -133,6 +133,14 @@ class TFormMain::TQtPrompts : public IFormPrompts {
     const TNormalCursor cursor;
     return form_.dlgMtName_->Ask(proposed);
   }
+  QString AskFolder(const QString& title) override {
+    const TNormalCursor cursor;
+    QFileDialog dialog(&form_, title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+  }
   void ShowAbout() override { form_.dlgAbout_->exec(); }
   void ShellOpen(const QUrl& target) override { QDesktopServices::openUrl(target); }
 
@@ -194,6 +202,7 @@ TFormMain::TFormMain(const TFormMainOptions& options, QWidget* parent)
   }
 
   progress_ = std::make_unique<TBarProgress>(progressBar_);
+  InstallSculptChooser();
   hintLabel_->clear();
   crMagnif_ = LoadCursor("MAGNIF");
   crPanning_ = LoadCursor("PANNING");
@@ -340,6 +349,12 @@ void TFormMain::CreateMenus() {
   import->setObjectName("MnuImport");
   mnuLoadObj_ = import->addAction("Load Poser &Obj", this, [this] { MnuLoadObjClick(); });
   mnuLoadObj_->setObjectName("MnuLoadObj");
+  mnuFullBody_ =
+      mnuFile_->addAction("Load full-body morph...", this, [this] { MnuLoadFullBodyClick(); });
+  mnuFullBody_->setObjectName("MnuFullBody");
+  mnuExportAll_ =
+      mnuFile_->addAction("Export all targets...", this, [this] { MnuExportAllClick(); });
+  mnuExportAll_->setObjectName("MnuExportAll");
   mnuSnapshot_ = mnuFile_->addAction("Snapshoot", this, [this] { MnuSnapshotClick(); });
   mnuSnapshot_->setObjectName("MnuSnapshot");
   mnuExit_ = mnuFile_->addAction("&Exit", this, &QWidget::close);
@@ -544,7 +559,8 @@ void TFormMain::CreateToolPages() {
                                {103, "scale", "Scale selection"}});
   commandPage("Modifiers", {{1500, "mirror", "Mirror selection"},
                             {1501, "inflate", "Inflate selection"},
-                            {1502, "smooth", "Smooth selection"}});
+                            {1502, "smooth", "Smooth selection"},
+                            {1503, "use-sculpt", "Use sculpted shape"}});
 }
 
 void TFormMain::CreateLayout(const TViewFactory& createView) {
@@ -627,6 +643,8 @@ void TFormMain::CreateLayout(const TViewFactory& createView) {
     popup_.MorphTarget = target;
     ExportMorphTarget(target);
   });
+  connect(tree_, &TSceneTree::ExportAllTargetsChosen, this,
+          [this](TObjData* mesh) { ExportAllTargets(mesh); });
 }
 
 void TFormMain::CreateStatusBar() {

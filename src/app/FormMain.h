@@ -20,6 +20,7 @@
 #include "app/FileFlows.h"
 #include "app/StartUp.h"
 #include "app/ViewFactory.h"
+#include "commands/Sculpt.h"
 #include "stack/StackController.h"
 
 class QLabel;
@@ -64,6 +65,8 @@ class IFormPrompts {
   // "Add shape interpolation target" with the edit preset to `proposed`: the edit's text
   // (untrimmed) on OK, none on Cancel.
   virtual std::optional<std::string> AskTargetName(std::string_view proposed) = 0;
+  // A folder dialog for an existing folder: the chosen folder, empty when cancelled.
+  virtual QString AskFolder(const QString& title) = 0;
   virtual void ShowAbout() = 0;
   // Asks the desktop to open a file or link with its default program.
   virtual void ShellOpen(const QUrl& target) = 0;
@@ -124,6 +127,14 @@ class TFormMain : public QMainWindow, public IStackWindow {
   bool SaveProject(const QString& fileName);
   // "&New project": asks to save, then starts again with an empty scene.
   void NewProject();
+  // "Load full-body morph...": the sculpt becomes a "Use sculpted shape" command with every
+  // vertex selected, at the end of the stack (a new one when none is open), and the goal runs.
+  // A file that cannot be read, or whose vertex count fits no mesh, is reported and changes
+  // nothing. False then.
+  bool LoadFullBodyMorph(const QString& fileName);
+  // "Export all targets...": every morph target of the mesh into a folder chosen once, as
+  // GROUP/TARGET.obj, with one overwrite question for the whole set.
+  void ExportAllTargets(const TObjData* mesh);
 
   // Placement of the window and widths of the tree and the centre panel.
   TPlacement Placement() const;
@@ -241,6 +252,9 @@ class TFormMain : public QMainWindow, public IStackWindow {
   void ActSaveStackExecute();
   void ImportMorphTarget(TGroup* group);
   void ExportMorphTarget(TMorphTarget* target);
+  void InstallSculptChooser();
+  void MnuLoadFullBodyClick();
+  void MnuExportAllClick();
   void AddRecentFile(const QString& fileName);
   // The open dialog's file, empty when cancelled.
   QString AskOpenFile(const TFileDialogInfo& dialog);
@@ -254,6 +268,10 @@ class TFormMain : public QMainWindow, public IStackWindow {
   std::unique_ptr<IFormPrompts> ownPrompts_;
   IFormPrompts* prompts_ = nullptr;
   std::unique_ptr<TBarProgress> progress_;
+  // The file dialog of "Use sculpted shape" (FileFlows.cpp); muted while the window gives the
+  // command its file itself.
+  std::unique_ptr<ISculptFileChooser> sculptChooser_;
+  bool sculptDialogMuted_ = false;
   QString exePath_;
   QString iniFile_;
   QString tutorialsFolder_;
@@ -294,6 +312,8 @@ class TFormMain : public QMainWindow, public IStackWindow {
   QAction* mnuNewProject_ = nullptr;
   QAction* mnuLoadObj_ = nullptr;
   QAction* mnuSnapshot_ = nullptr;
+  QAction* mnuFullBody_ = nullptr;
+  QAction* mnuExportAll_ = nullptr;
   QAction* mnuExit_ = nullptr;
   QAction* mnuClearStack_ = nullptr;
   QAction* mnuContents_ = nullptr;

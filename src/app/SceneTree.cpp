@@ -401,6 +401,10 @@ std::unique_ptr<QMenu> TSceneTree::BuildPopupMenu(QTreeWidgetItem* node) {
     popup_.Group = group;
     connect(menu->addAction(QStringLiteral("Import Poser Morph target")), &QAction::triggered, this,
             [this, group] { emit ImportMorphTargetChosen(group); });
+  } else if (auto* mesh = std::get_if<TObjData*>(&object)) {
+    TObjData* m = *mesh;
+    connect(menu->addAction(QStringLiteral("Export all targets...")), &QAction::triggered, this,
+            [this, m] { emit ExportAllTargetsChosen(m); });
   } else if (auto* group = std::get_if<TGroup*>(&object)) {
     popup_.Group = *group;
     addKinds(flags::kGroupMenu, *group);

@@ -119,6 +119,8 @@ class TSceneTree : public QTreeWidget, private ITreeNodeSink, private ITreeExpan
   void ImportMorphTargetChosen(tarvel::TGroup* group);
   // "Export Morph target" on a morph target.
   void ExportMorphTargetChosen(tarvel::TMorphTarget* target);
+  // "Export all targets..." on a mesh.
+  void ExportAllTargetsChosen(tarvel::TObjData* mesh);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -15,8 +17,11 @@
 #include "cli/Args.h"
 #include "cli/CommandText.h"
 #include "cli/Verbs.h"
+#include "commands/Sculpt.h"
+#include "mesh/NumberText.h"
 #include "mesh/ObjReader.h"
 #include "mesh/SafeFile.h"
+#include "mesh/VertexLines.h"
 #include "stack/QuietWindow.h"
 
 namespace tarvel::cli {
@@ -52,6 +57,30 @@ const char* const kApplyHelp =
     "\n"
     "example: tarvel-batch apply longer-arms.stk v1/figure.obj v2/figure.obj --out targets\n";
 
+const char* const kSplitHelp =
+    "usage: tarvel-batch split FIGURE.obj SCULPT.obj --out DIR [--name PATTERN]\n"
+    "                          [--strength S] [--project] [--dry-run] [--quiet]\n"
+    "\n"
+    "Turns a sculpt of the whole figure, made in another program and exported as an OBJ file\n"
+    "with the figure's vertex order, into one morph target per group it changes. It is apply\n"
+    "with a stack of \"Select all\" and \"Use sculpted shape\": the same layout, naming,\n"
+    "manifest and exit status. Only the sculpt's \"v \" lines are read; it must have exactly\n"
+    "as many as the figure has vertices. Either file may be gzip-compressed (\".obz\").\n"
+    "\n"
+    "  --out DIR        each target goes to DIR/MESH/TARGET.obj; DIR/manifest.json lists them\n"
+    "  --name PATTERN   the targets' names; {group}, {mesh} and {stack} (the sculpt file's\n"
+    "                   name) are replaced (default \"{group}_\")\n"
+    "  --strength S     the share of the sculpt's displacement to take (default 1; 0.5 half,\n"
+    "                   -1 the opposite way)\n"
+    "  --project        also save the figure with its new targets as DIR/MESH.vnx\n"
+    "  --dry-run        only report the groups that would change; writes nothing\n"
+    "  --quiet          no summary lines\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a file cannot be read or the vertex counts differ\n"
+    "(\"The sculpt has N vertices, the figure M\"), 2 for bad usage.\n"
+    "\n"
+    "example: tarvel-batch split figure.obj figure-sculpted.obj --out targets\n";
+
 namespace {
 
 struct TOptions {
@@ -64,6 +93,10 @@ struct TOptions {
   bool Strict = false;
   bool Quiet = false;
   unsigned Jobs = 1;
+  // Builds the stack on the loaded figure in place of loading `Stack` (split); false with the
+  // reason when it cannot.
+  std::function<bool(TStackController&, std::string&)> MakeStack;
+  std::string ManifestKey = "stack";  // the manifest's first key, naming `Stack`
 };
 
 struct TJob {
@@ -147,12 +180,21 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
   }
   TObjData& mesh = *c.Live().Mesh(0);
   r.Mesh = mesh.Name;
-  if (!c.LoadStack(o.Stack) || !c.Stack()) {
+  if (o.MakeStack) {
+    if (!o.MakeStack(c, r.Error)) return r;
+  } else if (!c.LoadStack(o.Stack) || !c.Stack()) {
     r.Error = window.Errors().empty() ? "the stack cannot be loaded" : window.Errors().back();
     return r;
   }
   const int last = c.Stack()->Count() - 1;
   c.MakeCurrent(last);
+  // A sculpt whose vertex count is not the figure's changes nothing: the figure fails.
+  for (int i = 1; i <= last; ++i)
+    if (const auto* sculpt = dynamic_cast<const TSCUseSculpt*>(c.Stack()->Command(i));
+        sculpt && !sculpt->Problem().empty()) {
+      r.Error = sculpt->Problem();
+      return r;
+    }
   for (int i = 1; i <= last; ++i)
     if (c.Stack()->Command(i)->Failed)
       r.Unresolved.push_back(c.Stack()->Command(i)->PlainCaption());
@@ -233,7 +275,7 @@ class TProgressBar {
 
 void WriteManifest(const TOptions& o, const std::vector<TJob>& jobs,
                    const std::vector<TResult>& results) {
-  std::string j = "{\n  \"stack\": " + JsonString(o.Stack) + ",\n  \"figures\": [";
+  std::string j = "{\n  \"" + o.ManifestKey + "\": " + JsonString(o.Stack) + ",\n  \"figures\": [";
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const TResult& r = results[i];
     j += i ? ",\n" : "\n";
@@ -264,47 +306,15 @@ void WriteManifest(const TOptions& o, const std::vector<TJob>& jobs,
   file.Commit();
 }
 
-}  // namespace
-
-int RunApply(const std::vector<std::string>& args) {
-  const TArgs a(args, {{"--out", true},
-                       {"--name", true},
-                       {"--project", false},
-                       {"--dry-run", false},
-                       {"--strict", false},
-                       {"--jobs", true},
-                       {"--quiet", false}});
-  if (a.Positionals().size() < 2) throw EUsage("apply takes a stack file and at least one figure");
-  TOptions o;
-  o.Stack = a.Positionals()[0];
-  o.StackName = MeshNameOfFile(o.Stack);
-  o.DryRun = a.Has("--dry-run");
-  o.Strict = a.Has("--strict");
-  o.Project = a.Has("--project");
-  o.Quiet = a.Has("--quiet");
-  if (const auto name = a.Value("--name")) o.Pattern = *name;
-  if (const auto out = a.Value("--out")) o.Out = *out;
-  if (o.Out.empty() && !o.DryRun) throw EUsage("apply needs --out DIR");
-  o.Jobs = std::max(1u, std::thread::hardware_concurrency());
-  if (const auto jobs = a.Value("--jobs")) {
-    int n = 0;
-    if (std::sscanf(jobs->c_str(), "%d", &n) != 1 || n < 1 || std::to_string(n) != *jobs)
-      throw EUsage("--jobs needs a number of 1 or more, not \"" + *jobs + "\"");
-    o.Jobs = static_cast<unsigned>(n);
-  }
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(o.Stack, ec)) {
-    Fail(o.Stack + ": no such file");
-    return 1;
-  }
-
+// Every figure through the stack, in parallel, then the report and the manifest.
+int RunFigures(const TOptions& o, const std::vector<std::string>& figures) {
   std::vector<TJob> jobs;
   std::set<std::string> folders;
-  for (std::size_t i = 1; i < a.Positionals().size(); ++i) {
+  for (std::size_t i = 0; i < figures.size(); ++i) {
     TJob job;
-    job.File = a.Positionals()[i];
+    job.File = figures[i];
     job.Folder = UniqueName(folders, SafeFileName(MeshNameOfFile(job.File)));
-    job.Seed = 0x7A12u + static_cast<std::uint32_t>(i) * 2654435761u;
+    job.Seed = 0x7A12u + static_cast<std::uint32_t>(i + 1) * 2654435761u;
     jobs.push_back(job);
   }
   if (!o.DryRun) std::filesystem::create_directories(o.Out);
@@ -355,6 +365,92 @@ int RunApply(const std::vector<std::string>& args) {
   }
   if (!o.DryRun) WriteManifest(o, jobs, results);
   return status;
+}
+
+}  // namespace
+
+int RunApply(const std::vector<std::string>& args) {
+  const TArgs a(args, {{"--out", true},
+                       {"--name", true},
+                       {"--project", false},
+                       {"--dry-run", false},
+                       {"--strict", false},
+                       {"--jobs", true},
+                       {"--quiet", false}});
+  if (a.Positionals().size() < 2) throw EUsage("apply takes a stack file and at least one figure");
+  TOptions o;
+  o.Stack = a.Positionals()[0];
+  o.StackName = MeshNameOfFile(o.Stack);
+  o.DryRun = a.Has("--dry-run");
+  o.Strict = a.Has("--strict");
+  o.Project = a.Has("--project");
+  o.Quiet = a.Has("--quiet");
+  if (const auto name = a.Value("--name")) o.Pattern = *name;
+  if (const auto out = a.Value("--out")) o.Out = *out;
+  if (o.Out.empty() && !o.DryRun) throw EUsage("apply needs --out DIR");
+  o.Jobs = std::max(1u, std::thread::hardware_concurrency());
+  if (const auto jobs = a.Value("--jobs")) {
+    int n = 0;
+    if (std::sscanf(jobs->c_str(), "%d", &n) != 1 || n < 1 || std::to_string(n) != *jobs)
+      throw EUsage("--jobs needs a number of 1 or more, not \"" + *jobs + "\"");
+    o.Jobs = static_cast<unsigned>(n);
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(o.Stack, ec)) {
+    Fail(o.Stack + ": no such file");
+    return 1;
+  }
+
+  return RunFigures(o, {a.Positionals().begin() + 1, a.Positionals().end()});
+}
+
+int RunSplit(const std::vector<std::string>& args) {
+  const TArgs a(args, {{"--out", true},
+                       {"--name", true},
+                       {"--strength", true},
+                       {"--project", false},
+                       {"--dry-run", false},
+                       {"--quiet", false}});
+  if (a.Positionals().size() != 2) throw EUsage("split takes a figure and a sculpt");
+  TOptions o;
+  const std::string figure = a.Positionals()[0];
+  o.Stack = a.Positionals()[1];
+  o.ManifestKey = "sculpt";
+  o.StackName = MeshNameOfFile(o.Stack);
+  o.DryRun = a.Has("--dry-run");
+  o.Project = a.Has("--project");
+  o.Quiet = a.Has("--quiet");
+  if (const auto name = a.Value("--name")) o.Pattern = *name;
+  if (const auto out = a.Value("--out")) o.Out = *out;
+  if (o.Out.empty() && !o.DryRun) throw EUsage("split needs --out DIR");
+  double strength = 1;
+  if (const auto s = a.Value("--strength")) {
+    const char* end = ParseDouble(s->data(), s->data() + s->size(), strength);
+    if (!end || end != s->data() + s->size() || !std::isfinite(strength))
+      throw EUsage("--strength needs a number, not \"" + *s + "\"");
+  }
+  // The sculpt is read once, before any figure; every figure's stack gets its positions.
+  auto positions = std::make_shared<std::vector<double>>();
+  try {
+    ReadVertexLines(o.Stack, *positions);
+  } catch (const std::exception& e) {
+    Fail(e.what());
+    return 1;
+  }
+  const std::string sculptFile = o.Stack;
+  o.MakeStack = [=](TStackController& c, std::string&) {
+    const TStackTarget& target = *FindStackTarget(1);
+    c.NewStack(target);
+    c.AddCommand(*target.FindDescriptor(7));
+    c.AddCommand(*target.FindDescriptor(TSCUseSculpt::kCommandId));
+    auto& sculpt = dynamic_cast<TSCUseSculpt&>(*c.SelectedCommand());
+    sculpt.FileName = sculptFile;
+    sculpt.Strength = strength;
+    sculpt.Positions = *positions;
+    sculpt.Reapply();
+    return true;
+  };
+  return RunFigures(o, {figure});
 }
 
 }  // namespace tarvel::cli

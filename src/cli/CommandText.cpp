@@ -4,6 +4,7 @@
 
 #include "commands/Organic.h"
 #include "commands/Padlocks.h"
+#include "commands/Sculpt.h"
 #include "commands/SoftSelection.h"
 #include "commands/Specular.h"
 #include "commands/Transforms.h"
@@ -55,6 +56,8 @@ std::string StoredParameters(const TStackCommand& c) {
   if (const auto* s = dynamic_cast<const TSCSmooth*>(&c))
     return "iterations=" + std::to_string(s->Iterations) + " strength=" + Number(s->Strength) +
            " keep-borders=" + (s->KeepBorders ? "yes" : "no");
+  if (const auto* u = dynamic_cast<const TSCUseSculpt*>(&c))
+    return "file=" + Quoted(u->FileName) + " strength=" + Number(u->Strength);
   if (const auto* m = dynamic_cast<const TSCSpecular*>(&c)) {
     static const char* const kModes[] = {"left-to-right", "right-to-left", "reset-left",
                                          "reset-right"};

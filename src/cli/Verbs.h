@@ -18,10 +18,12 @@ int RunInfo(const std::vector<std::string>& args);
 int RunApply(const std::vector<std::string>& args);
 int RunExport(const std::vector<std::string>& args);
 int RunStack(const std::vector<std::string>& args);
+int RunSplit(const std::vector<std::string>& args);
 extern const char* const kInfoHelp;
 extern const char* const kApplyHelp;
 extern const char* const kExportHelp;
 extern const char* const kStackHelp;
+extern const char* const kSplitHelp;
 
 // Prints "tarvel-batch: " and the message on standard error.
 void Fail(const std::string& message);

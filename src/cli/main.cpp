@@ -22,6 +22,8 @@ const TVerb kVerbs[] = {
     {"export", "write every morph target of a project as Poser target geometry", kExportHelp,
      RunExport},
     {"stack", "list the commands of a stack file with their parameters", kStackHelp, RunStack},
+    {"split", "turn a whole-figure sculpt into the morph targets of the groups it changes",
+     kSplitHelp, RunSplit},
 };
 
 int Usage(FILE* out) {

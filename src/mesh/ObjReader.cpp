@@ -1,5 +1,6 @@
 #include "mesh/ObjReader.h"
 
+#include "mesh/InputFile.h"
 #include "mesh/NumberText.h"
 
 #include <fcntl.h>
@@ -425,31 +426,8 @@ void TObjParser::Finish() {
   mesh_.Groups.ForEach([](TGroup& g) { g.Refresh(); });
 }
 
-class TFileReader {
- public:
-  explicit TFileReader(const std::string& name) : fd_(::open(name.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~TFileReader() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TFileReader(const TFileReader&) = delete;
-  TFileReader& operator=(const TFileReader&) = delete;
-  bool Open() const { return fd_ >= 0; }
-  std::int64_t Size() const {
-    struct stat st {};
-    return ::fstat(fd_, &st) == 0 ? st.st_size : 0;
-  }
-  bool Rewind() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
-  // Bytes read, 0 at the end, -1 on error (errno set).
-  long Read(char* dst, std::size_t count) {
-    for (;;) {
-      const ssize_t got = ::read(fd_, dst, count);
-      if (got >= 0 || errno != EINTR) return static_cast<long>(got);
-    }
-  }
-
- private:
-  int fd_;
-};
+// Plain or gzip-compressed OBJ text, read in chunks.
+using TFileReader = TInputFile;
 
 struct TRecordCounts {
   std::size_t Vertices = 0, TexVerts = 0, Faces = 0;

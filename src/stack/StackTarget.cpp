@@ -4,6 +4,7 @@
 
 #include "commands/Organic.h"
 #include "commands/Padlocks.h"
+#include "commands/Sculpt.h"
 #include "commands/SoftSelection.h"
 #include "commands/Specular.h"
 #include "commands/Transforms.h"
@@ -120,6 +121,7 @@ const TKind kKinds[] = {
     {1500, "mirror", "Mirror selection", nullptr, {kModifiers}, Make<TSCSpecular>},
     {1501, "inflate", "Inflate", nullptr, {kModifiers}, Make<TSCInflate>},
     {1502, "smooth", "Smooth", nullptr, {kModifiers}, Make<TSCSmooth>},
+    {1503, "use-sculpt", "Use sculpted shape", nullptr, {kModifiers}, Make<TSCUseSculpt>},
 };
 
 std::unique_ptr<TTypedCollection<TStackTarget>> BuildTargets() {
@@ -296,6 +298,7 @@ void RegisterStackStreamClasses(TStreamRegistry& r) {
   r.Register(ClassOf<TSCLockX0>());
   r.Register(ClassOf<TSCUnlockX0>());
   r.Register(ClassOf<TSCUseMorphTarget>());
+  r.Register(ClassOf<TSCUseSculpt>());
   r.Register(ClassOf<TStackMng>());
   r.Register(ClassOf<TStackTarget>());
   r.Register(ClassOf<TCommandDescriptor>());

@@ -104,6 +104,16 @@ class TScriptedPrompts : public IFormPrompts {
     SaveFileAnswers.pop_front();
     return answer;
   }
+  QString AskFolder(const QString& title) override {
+    FolderDialogs.push_back(title);
+    if (FolderAnswers.empty()) {
+      ADD_FAILURE() << "unexpected folder dialog " << title.toStdString();
+      return {};
+    }
+    const QString answer = FolderAnswers.front();
+    FolderAnswers.pop_front();
+    return answer;
+  }
   void ShowAbout() override { ++AboutShown; }
   void ShellOpen(const QUrl& target) override { Opened.push_back(target); }
 
@@ -114,6 +124,7 @@ class TScriptedPrompts : public IFormPrompts {
   std::deque<QString> SaveFileAnswers;
   std::deque<QString> OpenFileAnswers;
   std::deque<std::optional<std::string>> TargetNameAnswers;
+  std::deque<QString> FolderAnswers;
 
   std::vector<TShownMessage> Messages;
   int CommandDialogs = 0;
@@ -122,6 +133,7 @@ class TScriptedPrompts : public IFormPrompts {
   std::vector<TFileDialogInfo> SaveDialogs;
   std::vector<TFileDialogInfo> OpenDialogs;
   std::vector<std::string> TargetNameRequests;
+  std::vector<QString> FolderDialogs;
   int AboutShown = 0;
   std::vector<QUrl> Opened;
 };

@@ -53,7 +53,7 @@ TEST_F(TFormMainTest, StartsWithNoStackAndTheViewSettingsStartValues) {
   // Without an INI file the window covers the work area.
   EXPECT_EQ(f.geometry(), f.screen()->availableGeometry());
 
-  ASSERT_EQ(f.CommandButtons().size(), 20u);
+  ASSERT_EQ(f.CommandButtons().size(), 21u);
   for (const QToolButton* b : f.CommandButtons())
     EXPECT_FALSE(b->isEnabled()) << b->toolTip().toStdString();
   for (const QToolButton* b : f.ToolPages()->widget(0)->findChildren<QToolButton*>())
@@ -93,8 +93,9 @@ TEST_F(TFormMainTest, StartsWithNoStackAndTheViewSettingsStartValues) {
 TEST_F(TFormMainTest, MenusHoldTheirEntriesInOrder) {
   TFormMain& f = Form();
   using L = std::vector<std::string>;
-  EXPECT_EQ(Captions(f.FileMenu()), (L{"&New project", "Load &project", "Save project",
-                                       "Save project As", "&Import", "Snapshoot", "&Exit", "-"}));
+  EXPECT_EQ(Captions(f.FileMenu()),
+            (L{"&New project", "Load &project", "Save project", "Save project As", "&Import",
+               "Load full-body morph...", "Export all targets...", "Snapshoot", "&Exit", "-"}));
   EXPECT_EQ(Captions(SubMenu(f.FileMenu(), "&Import")), (L{"Load Poser &Obj"}));
   EXPECT_EQ(Captions(f.DisplayMenu()),
             (L{"&Camera", "&Object colors", "&Tracking mode", "Display mode", "&Mesh",
@@ -170,7 +171,10 @@ TEST_F(TFormMainTest, ToolPagesHoldTheirButtonsWithTagsAndHints) {
         {102, "Rotate selection"},
         {103, "Scale selection"}}},
       {"Modifiers",
-       {{1500, "Mirror selection"}, {1501, "Inflate selection"}, {1502, "Smooth selection"}}},
+       {{1500, "Mirror selection"},
+        {1501, "Inflate selection"},
+        {1502, "Smooth selection"},
+        {1503, "Use sculpted shape"}}},
   };
   ASSERT_EQ(f.ToolPages()->count(), 5);
   for (int i = 0; i < 5; ++i) {

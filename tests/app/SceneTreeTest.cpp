@@ -270,7 +270,15 @@ TEST_F(TSceneTreeTest, PopupMenusWithoutAStackOfferOnlyTheFileEntries) {
   QSignalSpy exports(&tree, &TSceneTree::ExportMorphTargetChosen);
 
   EXPECT_EQ(tree.BuildPopupMenu(Node(Group(kLeft).TreeNode)), nullptr);
-  EXPECT_EQ(tree.BuildPopupMenu(tree.topLevelItem(0)), nullptr);
+  {
+    QSignalSpy exportsAll(&tree, &TSceneTree::ExportAllTargetsChosen);
+    std::unique_ptr<QMenu> menu = tree.BuildPopupMenu(tree.topLevelItem(0));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(Entries(menu.get()), (std::vector<TMenuEntry>{{"Export all targets..."}}));
+    menu->actions()[0]->trigger();
+    ASSERT_EQ(exportsAll.size(), 1);
+    EXPECT_EQ(exportsAll[0][0].value<TObjData*>(), mesh);
+  }
   EXPECT_EQ(tree.BuildPopupMenu(Node(Material(kSkin).TreeNode)), nullptr);
   EXPECT_EQ(tree.BuildPopupMenu(tree.topLevelItem(0)->child(0)), nullptr);
 
@@ -330,7 +338,8 @@ TEST_F(TSceneTreeTest, PopupMenusWithAStackOfferTheKindsOfTheObject) {
     SCOPED_TRACE(c.Name);
     EXPECT_EQ(Entries(tree.BuildPopupMenu(c.Node).get()), c.Expected);
   }
-  EXPECT_EQ(tree.BuildPopupMenu(tree.topLevelItem(0)), nullptr);
+  EXPECT_EQ(Entries(tree.BuildPopupMenu(tree.topLevelItem(0)).get()),
+            (std::vector<TMenuEntry>{{"Export all targets..."}}));
   EXPECT_EQ(tree.BuildPopupMenu(Node(Group(kLeft).MaterialsNode)), nullptr);
 
   // A kind entry hands over its kind with the objects of the menus opened last.

@@ -55,7 +55,7 @@ TEST_F(TFormStackCommTest, TreeListsTheKindsOfTheTargetUnderTheirFourHeadings) {
       {"Selections",
        {"Select all", "Clear selection", "Invert selection", "Soft selection", "Select surface"}},
       {"Transformers", {"Translate to 0,0,0", "Translate", "Rotate", "Scale"}},
-      {"Modifiers", {"Mirror selection", "Inflate", "Smooth"}},
+      {"Modifiers", {"Mirror selection", "Inflate", "Smooth", "Use sculpted shape"}},
   };
   for (int i = 0; i < 4; ++i) {
     const auto& [heading, kinds] = expected[static_cast<std::size_t>(i)];

@@ -767,9 +767,10 @@ TEST(StackRegistryTest, OneTargetWithItsKindsInMenuOrder) {
       {1500, "Mirror selection", "Mirror selection", {10}},
       {1501, "Inflate", "Inflate", {10}},
       {1502, "Smooth", "Smooth", {10}},
+      {1503, "Use sculpted shape", "Use sculpted shape", {10}},
   };
-  ASSERT_EQ(t.Commands.Count(), 29);
-  for (std::int32_t i = 0; i < 29; ++i) {
+  ASSERT_EQ(t.Commands.Count(), 30);
+  for (std::int32_t i = 0; i < 30; ++i) {
     const TKind& k = kinds[i];
     const TCommandDescriptor& d = *t.Commands[i];
     SCOPED_TRACE(k.Name);
