@@ -64,6 +64,9 @@ class TStackCommand : public TStreamableObject {
   // Walks the kind's own stored parameters by key (see ICommandFields). A kind without
   // parameters has nothing to walk.
   virtual void Fields(ICommandFields& fields) { (void)fields; }
+  // The caption the command shows once the objects it names are found under those names; empty
+  // for a kind whose caption names no object (UpdateCaption gives it without any mesh).
+  virtual std::string NamedCaption() const { return {}; }
 
   // The edit state the command works on, or none without a manager.
   TMultiObjData* Live() const;

@@ -14,6 +14,8 @@ TStackMng::TStackMng(const TStackTarget& target, TMultiObjData& live)
   Commands.Add(std::move(init));
 }
 
+TStackMng::TStackMng(const TStackTarget& target) : TargetId(target.Id), Target(&target) {}
+
 std::unique_ptr<TStreamableObject> TCommandCollection::GetItem(TObjectStream& s) {
   auto command = TTypedCollection<TStackCommand>::GetItem(s);
   if (IProgress* p = StreamProgress()) p->SetPosition(Count() + 1);
