@@ -48,7 +48,7 @@ const char* TypeName(const TJson& j) {
     case TJson::value_t::string:
       return "a string";
     case TJson::value_t::boolean:
-      return "true or false";
+      return "a boolean";
     case TJson::value_t::null:
       return "null";
     case TJson::value_t::number_float:
@@ -480,7 +480,8 @@ class TJsonIn : public ICommandFields {
     for (std::size_t i = 0; i < names.size(); ++i)
       expected +=
           std::string(i ? (i + 1 == names.size() ? " or " : ", ") : "") + "\"" + names[i] + "\"";
-    Fail(source_, at, "expected " + expected + ", found " + j.dump());
+    Fail(source_, at,
+         "expected " + expected + ", found " + (j.is_structured() ? TypeName(j) : j.dump()));
   }
   const std::string& Source() const { return source_; }
 

@@ -431,13 +431,13 @@ TEST_F(FileFlowsTest, CancelInEveryDialogChangesNothing) {
        [&] { Item("ActLoadStack")->trigger(); },
        {},
        {""},
-       {"Load stack from file", "Stack STK (*.stk)|*.stk", "stk", ""},
+       {"Load stack from file", "Stack STK (*.stk)|*.stk|Stack as JSON (*.json)|*.json", "stk", ""},
        false},
       {"Save stack",
        [&] { Item("ActSaveStack")->trigger(); },
        {},
        {""},
-       {"Save stack on file", "Stack STK (*.stk)|*.stk", "stk", ""},
+       {"Save stack on file", "Stack STK (*.stk)|*.stk|Stack as JSON (*.json)|*.json", "stk", ""},
        true},
   };
   for (const auto& c : cases) {
