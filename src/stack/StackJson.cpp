@@ -264,7 +264,6 @@ void BuildCaption(TStackCommand& c) {
     c.Caption = std::move(named);
 }
 
-class TJsonIn;
 void ReadFieldsInto(TStackCommand& c, const TJson& fields, const std::string& path,
                     const std::string& source);
 
