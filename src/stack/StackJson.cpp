@@ -73,9 +73,9 @@ bool IsUtf8(std::string_view s) {
   return true;
 }
 
-// JSON text is UTF-8; an 8-bit name that is not is taken as Latin-1.
-std::string TextOf(std::string_view s) {
-  if (IsUtf8(s)) return std::string(s);
+// 8-bit text (names, captions) as JSON text: every byte is the Latin-1 character of its value,
+// as the window shows it; the reader turns the characters back into the same bytes.
+std::string Latin1ToUtf8(std::string_view s) {
   std::string out;
   for (const char ch : s) {
     const auto c = static_cast<unsigned char>(ch);
@@ -127,7 +127,7 @@ class TJsonOut : public ICommandFields {
     Object[key] = DoubleJson(v, Member(path_, key));
   }
   void Field(const char* key, bool& v) override { Object[key] = v; }
-  void Field(const char* key, std::string& v) override { Object[key] = TextOf(v); }
+  void Field(const char* key, std::string& v) override { Object[key] = Latin1ToUtf8(v); }
   void Vector(const char* key, float& x, float& y, float& z) override {
     const std::string at = Member(path_, key);
     Object[key] = TJson::array({SingleJson(x, Element(at, 0)), SingleJson(y, Element(at, 1)),
@@ -304,7 +304,7 @@ TJson CommandJson(const TStackMng& stack, std::int32_t index,
     built = fresh->Caption;
   }
   j.update(fields);
-  if (c.Caption != built) j["caption"] = TextOf(c.Caption);
+  if (c.Caption != built) j["caption"] = Latin1ToUtf8(c.Caption);
   if (c.DisplayFlags != fresh->DisplayFlags) j["display-flags"] = c.DisplayFlags;
   if (c.Reserved) j["reserved"] = c.Reserved;
   if (c.Reserved2) j["reserved2"] = c.Reserved2;
@@ -455,9 +455,22 @@ class TJsonIn : public ICommandFields {
   }
   std::string String(const TJson& j, const std::string& at) const {
     if (!j.is_string()) Fail(source_, at, "expected a string, found " + std::string(TypeName(j)));
+    // The parser has checked the UTF-8; each character becomes one byte.
     const auto& s = j.get_ref<const std::string&>();
-    if (s.size() > 0xFFFF) Fail(source_, at, "a text longer than 65535 bytes");
-    return s;
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      const auto c = static_cast<unsigned char>(s[i]);
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else if ((c == 0xC2 || c == 0xC3) && i + 1 < s.size()) {
+        out += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(s[++i]) & 0x3F));
+      } else {
+        Fail(source_, at,
+             "a character beyond Latin-1 in " + j.dump() + ": names and captions are 8-bit text");
+      }
+    }
+    if (out.size() > 0xFFFF) Fail(source_, at, "a text longer than 65535 bytes");
+    return out;
   }
   const TJson& Array(const TJson& j, const std::string& at, std::size_t size = 0) const {
     if (!j.is_array()) Fail(source_, at, "expected an array, found " + std::string(TypeName(j)));
@@ -829,7 +842,9 @@ std::unique_ptr<TStackMng> ReadStackJson(const std::string& fileName, IProgress*
   return stack;
 }
 
-std::string JsonText(std::string_view text) { return TextOf(text); }
+std::string JsonText(std::string_view text) {
+  return IsUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
+}
 
 bool IsJsonStackFile(std::string_view fileName) {
   const std::string_view ext = stackjson::kExtension;

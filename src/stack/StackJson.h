@@ -54,7 +54,9 @@ void WriteStackJson(const std::string& fileName, const TStackMng& stack,
 std::unique_ptr<TStackMng> ReadStackJson(const std::string& fileName,
                                          IProgress* progress = nullptr);
 
-// 8-bit text as JSON text: as it is when it is UTF-8, else taken as Latin-1.
+// Text of the system (a path, a message) as JSON text: as it is when it is UTF-8, else taken as
+// Latin-1. The JSON form of a stack takes every name and caption as Latin-1, as the window
+// shows them, so that they come back as the same bytes.
 std::string JsonText(std::string_view text);
 
 // Whether a stack file name asks for the JSON form: it ends in ".json", in any case.

@@ -51,7 +51,7 @@ class TScramble : public ICommandFields {
     if (Hit(key)) v = !v;
   }
   void Field(const char* key, std::string& v) override {
-    if (Hit(key)) v += "Arm\xC3\xA9 \"q\"";
+    if (Hit(key)) v += "Arm\xE9\xC3\xA9 \"q\"";
   }
   void Vector(const char* key, float& x, float& y, float& z) override {
     if (!Hit(key)) return;
@@ -228,6 +228,8 @@ TEST_F(StackJsonTest, BadRecipesAreRefusedWithThePlaceAndWhatWasExpected) {
        "bad.json: commands[0].vertex: expected a whole number, found a number with a fraction"},
       {"missing name", R"([{"kind": "select-material", "mesh": "figure"}])",
        "bad.json: commands[0]: a \"select-material\" command needs \"material\""},
+      {"beyond Latin-1", R"([{"kind": "select-group", "group": "Arm\u20ac"}])",
+       "bad.json: commands[0].group: a character beyond Latin-1 in \"Arm\u20ac\""},
       {"unknown choice", R"([{"kind": "mirror", "mode": "sideways"}])",
        "bad.json: commands[0].mode: expected \"left-to-right\", \"right-to-left\", \"reset-left\" "
        "or \"reset-right\", found \"sideways\""},
