@@ -20,14 +20,17 @@ std::string Number(double v) {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-// The keys the listing shows: the objects a command looks for by name and the amounts it works
-// with. Indices, Ids, caption formats and the view stay in the JSON form.
+// The listing shows the objects a command looks for by name and the amounts it works with, so
+// every kind's parameters appear without a list to keep up. It leaves to the JSON form what
+// only finds the objects again fast (indices, Ids other than the start vertex's) and the
+// caption formats.
 bool Listed(std::string_view key) {
-  static constexpr std::string_view kKeys[] = {
-      "mesh",   "group",         "material", "target",  "dial",     "vertex", "vertex-id",
-      "mode",   "fallout",       "start",    "pinch",   "bubble",   "square", "offset",
-      "angles", "centre-offset", "factors",  "uniform", "precision"};
-  return std::find(std::begin(kKeys), std::end(kKeys), key) != std::end(kKeys);
+  auto ends = [&](std::string_view tail) {
+    return key.size() >= tail.size() && key.substr(key.size() - tail.size()) == tail;
+  };
+  if (key == "vertex-id") return true;
+  return !ends("-index") && !ends("-id") && !ends("caption-format") && key != "caption-text" &&
+         key.substr(0, 5) != "base-";
 }
 
 // Writes the listed keys as "name=value" pairs.
