@@ -26,6 +26,7 @@
 #include "stack/QuietWindow.h"
 #include "stack/StackController.h"
 #include "stack/StackFile.h"
+#include "stack/StackJson.h"
 
 namespace tarvel::fuzz {
 
@@ -304,6 +305,24 @@ T& AddKind(TStackController& controller, std::int32_t commandId, const TSceneCho
 
 }  // namespace
 
+void StackJson(TBytes data) {
+  const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+  std::unique_ptr<TStackMng> read;
+  try {
+    read = StackFromJson(text, "fuzz.json");
+  } catch (const EStackJson&) {
+  }
+  if (!read) return;
+  // What was read writes a text that reads back to the same stack and writes the same again.
+  const std::string first = StackToJson(*read);
+  const std::unique_ptr<TStackMng> again = StackFromJson(first, "again.json");
+  if (StackToJson(*again) != first) Violation("a JSON stack did not write back the same");
+  TObjectStream a, b;
+  a.Put(*read);
+  b.Put(*again);
+  if (a.Bytes() != b.Bytes()) Violation("a JSON stack changed on its way through its text");
+}
+
 void MakeSeeds(const std::string& folder) {
   const std::filesystem::path root(folder);
   const std::string& figure = FuzzFigure();
@@ -373,6 +392,11 @@ void MakeSeeds(const std::string& folder) {
   AddKind<TSCSpecular>(controller, 1500).Mode = TSCSpecular::kRightToLeft;
   if (!controller.SaveStack((stacks / "every_kind.stk").string()))
     throw std::runtime_error("cannot save a stack");
+  WriteSeed(root / "stack_json" / "every_kind.json", StackToJson(*controller.Stack()));
+  WriteSeed(root / "stack_json" / "recipe.json",
+            R"({"format": "tarvel-stack", "version": 1, "commands": [)"
+            R"({"kind": "select-group", "group": "chest"}, {"kind": "soft-selection", "mode": )"
+            R"("surface", "fallout": 0.35}, {"kind": "translate", "offset": [0.25, -1.5, 3]}]})");
 
   const std::filesystem::path projects = root / "project_file";
   std::filesystem::create_directories(projects);

@@ -21,6 +21,8 @@ void TargetGeometry(TBytes data);
 // A stack file: read, written again unchanged, loaded into a stack over the small figure,
 // every line made current, merged, and its goal run.
 void StackFile(TBytes data);
+// A stack in its JSON form: read, and what was read written and read again unchanged.
+void StackJson(TBytes data);
 // A project file: read, written again unchanged, opened, every line made current, goal run.
 void ProjectFile(TBytes data);
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libtinyobjloader-dev zlib1g-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libtinyobjloader-dev zlib1g-dev nlohmann-json3-dev
   clang-format locales
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins
   libgl-dev libgl1-mesa-dri libglx-mesa0 xvfb xauth

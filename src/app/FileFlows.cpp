@@ -21,6 +21,7 @@
 #include "mesh/VertexLines.h"
 #include "stack/ProjectFile.h"
 #include "stack/StackFile.h"
+#include "stack/StackJson.h"
 
 namespace tarvel {
 
@@ -38,13 +39,17 @@ QString Bare(const char* extension) {
   if (e.startsWith('.')) e.remove(0, 1);
   return e;
 }
+// A stack as a stack file or in its JSON form.
+QString StackFilter() {
+  return QString::fromLatin1(stackfile::kFilter) + "|" + QString::fromLatin1(stackjson::kFilter);
+}
 }  // namespace
 
 TFileDialogInfo OpenPoserObj() { return {"Open Poser file obj", kObjFilter, {}, {}}; }
 TFileDialogInfo OpenTargetGeometry() { return {"Open Poser Target Geometry", kObjFilter, {}, {}}; }
 TFileDialogInfo OpenProject() { return {projectfile::kOpenTitle, projectfile::kFilter, {}, {}}; }
 TFileDialogInfo OpenStack() {
-  return {stackfile::kLoadTitle, stackfile::kFilter, Bare(stackfile::kExtension), {}};
+  return {stackfile::kLoadTitle, StackFilter(), Bare(stackfile::kExtension), {}};
 }
 TFileDialogInfo OpenSculpt() {
   return {"Open sculpted shape", "WaveFront OBJ (*.obj *.obz)|*.obj;*.obz", {}, {}};
@@ -57,7 +62,7 @@ TFileDialogInfo SaveProject() {
   return {projectfile::kSaveTitle, projectfile::kFilter, Bare(projectfile::kExtension), {}};
 }
 TFileDialogInfo SaveStack() {
-  return {stackfile::kSaveTitle, stackfile::kFilter, Bare(stackfile::kExtension), {}};
+  return {stackfile::kSaveTitle, StackFilter(), Bare(stackfile::kExtension), {}};
 }
 
 QString OverwriteQuestion(const QString& fileName) {

@@ -151,6 +151,11 @@ class TFormMain::TQtPrompts : public IFormPrompts {
     dialog.setSizeGripEnabled(true);
     dialog.setNameFilter(QtFilter(info.Filter));
     dialog.setDefaultSuffix(info.DefaultExtension);
+    // A name typed without extension gets the one of the filter chosen last.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+      const qsizetype dot = f.lastIndexOf("*.");
+      if (dot >= 0) dialog.setDefaultSuffix(f.mid(dot + 2).chopped(f.endsWith(')') ? 1 : 0));
+    });
     if (!info.ProposedName.isEmpty()) dialog.selectFile(info.ProposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <string>
 #include <thread>
@@ -23,17 +24,19 @@
 #include "mesh/SafeFile.h"
 #include "mesh/VertexLines.h"
 #include "stack/QuietWindow.h"
+#include "stack/StackJson.h"
 
 namespace tarvel::cli {
 
 const char* const kApplyHelp =
-    "usage: tarvel-batch apply STACK.stk FIGURE.obj [FIGURE.obj ...] --out DIR\n"
+    "usage: tarvel-batch apply STACK.stk|RECIPE.json FIGURE.obj [FIGURE.obj ...] --out DIR\n"
     "                          [--name PATTERN] [--project] [--dry-run] [--strict]\n"
     "                          [--jobs N] [--quiet]\n"
     "\n"
     "For each figure: loads it, loads the stack as a new stack (its commands find their\n"
     "groups and materials again by name), replays it to its last line and makes every group\n"
     "that changed a new morph target, as the window's \"Goal: Create Morph Target\" does.\n"
+    "The stack is a stack file or its JSON form (a file ending in .json, see \"stack --json\").\n"
     "\n"
     "  --out DIR        each target goes to DIR/MESH/TARGET.obj as Poser target geometry;\n"
     "                   DIR/manifest.json lists, per figure, every target (group, vertex\n"
@@ -275,34 +278,33 @@ class TProgressBar {
 
 void WriteManifest(const TOptions& o, const std::vector<TJob>& jobs,
                    const std::vector<TResult>& results) {
-  std::string j = "{\n  \"" + o.ManifestKey + "\": " + JsonString(o.Stack) + ",\n  \"figures\": [";
+  using TJson = nlohmann::ordered_json;
+  TJson figures = TJson::array();
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const TResult& r = results[i];
-    j += i ? ",\n" : "\n";
-    j += "    {\n      \"file\": " + JsonString(jobs[i].File) + ",\n";
-    j += "      \"mesh\": " + JsonString(r.Mesh) + ",\n";
-    j += std::string("      \"ok\": ") + (r.Ok ? "true" : "false") + ",\n";
-    if (!r.Ok) j += "      \"error\": " + JsonString(r.Error) + ",\n";
-    if (!r.Project.empty()) j += "      \"project\": " + JsonString(r.Project) + ",\n";
-    j += "      \"targets\": [";
-    for (std::size_t k = 0; k < r.Targets.size(); ++k) {
-      const TTarget& t = r.Targets[k];
-      char largest[64];
-      std::snprintf(largest, sizeof largest, "%.7f", t.Largest);
-      j += k ? ",\n" : "\n";
-      j += "        {\"name\": " + JsonString(t.Name) + ", \"group\": " + JsonString(t.Group) +
-           ", \"vertices\": " + std::to_string(t.Vertices) + ", \"file\": " + JsonString(t.File) +
-           ", \"largestDisplacement\": " + largest + "}";
-    }
-    j += r.Targets.empty() ? "],\n" : "\n      ],\n";
-    j += "      \"unresolvedCommands\": [";
-    for (std::size_t k = 0; k < r.Unresolved.size(); ++k)
-      j += (k ? ", " : "") + JsonString(r.Unresolved[k]);
-    j += "]\n    }";
+    TJson f;
+    f["file"] = JsonText(jobs[i].File);
+    f["mesh"] = JsonText(r.Mesh);
+    f["ok"] = r.Ok;
+    if (!r.Ok) f["error"] = JsonText(r.Error);
+    if (!r.Project.empty()) f["project"] = JsonText(r.Project);
+    TJson targets = TJson::array();
+    for (const TTarget& t : r.Targets)
+      targets.push_back({{"name", JsonText(t.Name)},
+                         {"group", JsonText(t.Group)},
+                         {"vertices", t.Vertices},
+                         {"file", JsonText(t.File)},
+                         // To the 7 decimals the target geometry is measured to.
+                         {"largestDisplacement", std::round(t.Largest * 1e7) / 1e7}});
+    f["targets"] = std::move(targets);
+    TJson unresolved = TJson::array();
+    for (const std::string& c : r.Unresolved) unresolved.push_back(JsonText(c));
+    f["unresolvedCommands"] = std::move(unresolved);
+    figures.push_back(std::move(f));
   }
-  j += jobs.empty() ? "]\n}\n" : "\n  ]\n}\n";
+  const TJson manifest = {{o.ManifestKey, JsonText(o.Stack)}, {"figures", std::move(figures)}};
   TSafeFileWriter file((o.Out / "manifest.json").string());
-  file.Write(j);
+  file.Write(manifest.dump(2) + "\n");
   file.Commit();
 }
 

@@ -1,15 +1,10 @@
 #include "cli/CommandText.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
-#include "commands/Organic.h"
-#include "commands/Padlocks.h"
-#include "commands/Sculpt.h"
-#include "commands/SoftSelection.h"
-#include "commands/Specular.h"
-#include "commands/Transforms.h"
-#include "commands/UseMorphTarget.h"
-#include "stack/SelectCommands.h"
+#include "stack/CommandFields.h"
 
 namespace tarvel::cli {
 
@@ -21,50 +16,54 @@ std::string Number(double v) {
   return buf;
 }
 
-std::string Vector(const TVec3s& v) { return Number(v.X) + "," + Number(v.Y) + "," + Number(v.Z); }
-
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// The listing shows the objects a command looks for by name and the amounts it works with, so
+// every kind's parameters appear without a list to keep up. It leaves to the JSON form what
+// only finds the objects again fast (indices, Ids other than the start vertex's) and the
+// caption formats.
+bool Listed(std::string_view key) {
+  auto ends = [&](std::string_view tail) {
+    return key.size() >= tail.size() && key.substr(key.size() - tail.size()) == tail;
+  };
+  if (key == "vertex-id") return true;
+  return !ends("-index") && !ends("-id") && !ends("caption-format") && key != "caption-text" &&
+         key.substr(0, 5) != "base-";
+}
+
+// Writes the listed keys as "name=value" pairs.
+class TListing : public ICommandFields {
+ public:
+  bool Reading() const override { return false; }
+  void Field(const char* key, std::int32_t& v) override { Add(key, std::to_string(v)); }
+  void Field(const char* key, float& v) override { Add(key, Number(v)); }
+  void Field(const char* key, double& v) override { Add(key, Number(v)); }
+  void Field(const char* key, bool& v) override { Add(key, v ? "yes" : "no"); }
+  void Field(const char* key, std::string& v) override { Add(key, Quoted(v)); }
+  void Vector(const char* key, float& x, float& y, float& z) override {
+    Add(key, Number(x) + "," + Number(y) + "," + Number(z));
+  }
+  void Choice(const char* key, std::int32_t& v, std::span<const char* const> names) override {
+    const bool named = v >= 0 && static_cast<std::size_t>(v) < names.size();
+    Add(key, named ? std::string(names[static_cast<std::size_t>(v)]) : std::to_string(v));
+  }
+  std::string Text;
+
+ private:
+  void Add(const char* key, const std::string& value) {
+    if (!Listed(key)) return;
+    if (!Text.empty()) Text += ' ';
+    Text += std::string(key) + "=" + value;
+  }
+};
 
 }  // namespace
 
 std::string StoredParameters(const TStackCommand& c) {
-  if (const auto* u = dynamic_cast<const TSCUseMorphTarget*>(&c))
-    return "mesh=" + Quoted(u->TargetMeshName) + " group=" + Quoted(u->TargetGroupName) +
-           " target=" + Quoted(u->TargetName) + " dial=" + Number(u->DialValue);
-  if (const auto* g = dynamic_cast<const TSCSelectGroup*>(&c))
-    return "mesh=" + Quoted(g->MeshName) + " group=" + Quoted(g->GroupName);
-  if (const auto* m = dynamic_cast<const TSCSelectMaterial*>(&c))
-    return "mesh=" + Quoted(m->MeshName) + " material=" + Quoted(m->MaterialName);
-  if (const auto* e = dynamic_cast<const TSCSelectGroupMat*>(&c))
-    return "mesh=" + Quoted(e->MeshName) + " group=" + Quoted(e->GroupName) +
-           " material=" + Quoted(e->EntryName);
-  if (const auto* s = dynamic_cast<const TSCSoftSelection*>(&c))
-    return "mesh=" + std::to_string(s->MeshIndex) + " vertex=" + std::to_string(s->VertexIndex) +
-           " vertex-id=" + std::to_string(s->StartVertexId) +
-           " mode=" + (s->Surface ? "surface" : "volume") + " fallout=" + Number(s->Fallout) +
-           " start=" + Number(s->Start) + " pinch=" + Number(s->Pinch) +
-           " bubble=" + Number(s->Bubble) + " square=" + (s->Square ? "yes" : "no");
-  if (const auto* v = dynamic_cast<const TSCVertexSelection*>(&c))
-    return "mesh=" + std::to_string(v->MeshIndex) + " vertex=" + std::to_string(v->VertexIndex) +
-           " vertex-id=" + std::to_string(v->StartVertexId);
-  if (const auto* t = dynamic_cast<const TSCTranslate*>(&c)) return "offset=" + Vector(t->Offset);
-  if (const auto* r = dynamic_cast<const TSCRotate*>(&c))
-    return "angles=" + Vector(r->Angles) + " centre-offset=" + Vector(r->CentreOffset);
-  if (const auto* s = dynamic_cast<const TSCScale*>(&c))
-    return "factors=" + Vector(s->Factors) + " uniform=" + (s->Uniform ? "yes" : "no");
-  if (const auto* i = dynamic_cast<const TSCInflate*>(&c)) return "distance=" + Number(i->Distance);
-  if (const auto* s = dynamic_cast<const TSCSmooth*>(&c))
-    return "iterations=" + std::to_string(s->Iterations) + " strength=" + Number(s->Strength) +
-           " keep-borders=" + (s->KeepBorders ? "yes" : "no");
-  if (const auto* u = dynamic_cast<const TSCUseSculpt*>(&c))
-    return "file=" + Quoted(u->FileName) + " strength=" + Number(u->Strength);
-  if (const auto* m = dynamic_cast<const TSCSpecular*>(&c)) {
-    static const char* const kModes[] = {"left-to-right", "right-to-left", "reset-left",
-                                         "reset-right"};
-    const std::string mode = m->Mode < 4 ? kModes[m->Mode] : std::to_string(m->Mode);
-    return "mode=" + mode + " precision=" + Number(m->Precision);
-  }
-  return "";
+  // The walk only looks at the fields.
+  TListing listing;
+  const_cast<TStackCommand&>(c).Fields(listing);
+  return listing.Text;
 }
 
 std::string SafeFileName(const std::string& name) {

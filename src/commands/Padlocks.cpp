@@ -1,5 +1,6 @@
 #include "commands/Padlocks.h"
 
+#include "stack/CommandFields.h"
 #include "stack/MultiObjData.h"
 #include "stack/StackMng.h"
 
@@ -26,6 +27,8 @@ void TSCFixedPadlock::SetObject(const TSceneObject&) {
   UpdateCaption();
   Execute();
 }
+
+void TSCFixedPadlock::Fields(ICommandFields& f) { f.Field("caption-format", CaptionFormat); }
 
 void TSCFixedPadlock::UpdateCaption() {
   Caption = CaptionFormat;

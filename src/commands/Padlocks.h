@@ -24,6 +24,7 @@ class TSCFixedPadlock : public TSCSpeedEdit {
   void Store(TObjectStream& s) const override;
   void SetObject(const TSceneObject& object) override;
   void UpdateCaption() override;
+  void Fields(ICommandFields& fields) override;
 
   std::string CaptionFormat;
 
@@ -123,6 +124,8 @@ class TSCLockX0 : public TSCFixedPadlock {
   explicit TSCLockX0(TObjectStream& s) : TSCFixedPadlock(s, TBaseRecordOnly{}) {}
   std::uint16_t StreamId() const override { return kStreamId; }
   void Store(TObjectStream& s) const override { TSCSpeedEdit::Store(s); }
+  // Nothing of its own is stored: its caption is the format.
+  void Fields(ICommandFields&) override {}
   void Execute() override;
 
  protected:

@@ -85,6 +85,14 @@ void TSCUseSculpt::Fields(ICommandFields& fields) {
   fields.Field("strength", Strength);
 }
 
+void TSCUseSculpt::FieldsRead(const std::string& source) {
+  const std::filesystem::path file(FileName);
+  const std::filesystem::path folder = std::filesystem::path(source).parent_path();
+  if (!FileName.empty() && file.is_relative() && !folder.empty())
+    FileName = (folder / file).lexically_normal().string();
+  ReadSculptFile();
+}
+
 void TSCUseSculpt::ReadSculptFile() {
   std::vector<double> read;
   std::size_t expected = 0;

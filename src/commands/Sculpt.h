@@ -60,6 +60,8 @@ class TSCUseSculpt : public TSCModifier {
   // "file" and "strength". The positions are not walked: a reader that fills the command from a
   // text form calls ReadSculptFile afterwards to take them from the named file.
   void Fields(ICommandFields& fields) override;
+  // A recipe names the sculpt file, relative to the recipe's folder; its positions are read now.
+  void FieldsRead(const std::string& source) override;
 
   // Reads the positions from FileName again, replacing the stored ones. Raises EObjRead when
   // the file cannot be read; the stored positions are then unchanged.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "stack/CommandFields.h"
 #include "stack/MultiObjData.h"
 #include "stack/StackMng.h"
 
@@ -128,6 +129,14 @@ void TSCVertexSelection::Store(TObjectStream& s) const {
   s.WriteInt32(VertexIndex);
   s.WriteInt32(StartVertexId);
   s.WriteInt32(MeshId);
+}
+
+void TSCVertexSelection::Fields(ICommandFields& f) {
+  f.Field("mesh", MeshIndex);
+  f.Field("vertex", VertexIndex);
+  f.Field("vertex-id", StartVertexId);
+  f.Field("mesh-id", MeshId);
+  f.Field("caption-format", CaptionFormat);
 }
 
 void TSCVertexSelection::SetObject(const TSceneObject&) {
@@ -264,6 +273,23 @@ void TSCSoftSelection::Store(TObjectStream& s) const {
   s.WriteSingle(Pinch);
   s.WriteSingle(Bubble);
   s.WriteBool(Square);
+}
+
+void TSCSoftSelection::Fields(ICommandFields& f) {
+  f.Field("mesh", MeshIndex);
+  f.Field("vertex", VertexIndex);
+  f.Field("vertex-id", StartVertexId);
+  static const char* const kModes[] = {"volume", "surface"};
+  std::int32_t mode = Surface ? 1 : 0;
+  f.Choice("mode", mode, kModes);
+  Surface = mode != 0;
+  f.Field("fallout", Fallout);
+  f.Field("start", Start);
+  f.Field("pinch", Pinch);
+  f.Field("bubble", Bubble);
+  f.Field("square", Square);
+  f.Field("mesh-id", MeshId);
+  f.Field("caption-format", CaptionFormat);
 }
 
 float TSCSoftSelection::CurveValue(float t) const {

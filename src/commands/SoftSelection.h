@@ -52,6 +52,7 @@ class TSCVertexSelection : public TSCSelect {
   bool PickVertex(TObjVertex& vertex) override;
   void UpdateCaption() override;
   void Release() override;
+  void Fields(ICommandFields& fields) override;
 
   TObjVertex* StartVertex() const { return start_; }
 
@@ -108,6 +109,7 @@ class TSCSoftSelection : public TSCVertexSelection {
   void CreateControls(IParamPanel& panel, const TChangeHandler& onChange) override;
   void ControlChanged(IParamControl& sender) override;
   void Release() override;
+  void Fields(ICommandFields& fields) override;
 
   // The fall-off curve at parameter t (0 at the start vertex, 1 at the radius), limited to
   // 0..1; a value that is not a number counts as 0.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "commands/MirrorSearch.h"
+#include "stack/CommandFields.h"
 #include "stack/StackMng.h"
 
 namespace tarvel {
@@ -185,6 +186,14 @@ void TSCSpecular::Store(TObjectStream& s) const {
   s.WriteByte(Mode);
   s.WriteSingle(Precision);
   s.WriteInt32(0);  // reserved
+}
+
+void TSCSpecular::Fields(ICommandFields& f) {
+  static const char* const kModes[] = {"left-to-right", "right-to-left", "reset-left",
+                                       "reset-right"};
+  f.Choice("mode", Mode, kModes);
+  f.Field("precision", Precision);
+  f.Field("caption-format", CaptionFormat);
 }
 
 void TSCSpecular::SetObject(const TSceneObject& object) {

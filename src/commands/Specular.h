@@ -63,6 +63,7 @@ class TSCSpecular : public TSCModifier {
   void ControlChanged(IParamControl& sender) override;
   void UpdateCaption() override;
   void Release() override;
+  void Fields(ICommandFields& fields) override;
 
   // The "Info" button: counts the extra mirror matches and finds the smallest distance between
   // two vertices taking part; the mesh is not changed.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "stack/CommandFields.h"
 #include "stack/MultiObjData.h"
 #include "stack/StackMng.h"
 
@@ -165,6 +166,11 @@ void TSCTranslate::Store(TObjectStream& s) const {
   s.WriteString(CaptionFormat);
 }
 
+void TSCTranslate::Fields(ICommandFields& f) {
+  f.Vector("offset", Offset.X, Offset.Y, Offset.Z);
+  f.Field("caption-format", CaptionFormat);
+}
+
 void TSCTranslate::Execute() {
   const TVec3s offset = Offset;
   MoveAll([&](const TBaseVertex& p, const TObjVertex& flags, TBaseVertex& out) {
@@ -241,6 +247,12 @@ void TSCRotate::Store(TObjectStream& s) const {
   WriteVec(s, Angles);
   WriteVec(s, CentreOffset);
   s.WriteString(CaptionFormat);
+}
+
+void TSCRotate::Fields(ICommandFields& f) {
+  f.Vector("angles", Angles.X, Angles.Y, Angles.Z);
+  f.Vector("centre-offset", CentreOffset.X, CentreOffset.Y, CentreOffset.Z);
+  f.Field("caption-format", CaptionFormat);
 }
 
 void TSCRotate::Execute() {
@@ -325,6 +337,12 @@ void TSCScale::Store(TObjectStream& s) const {
   WriteVec(s, Factors);
   s.WriteBool(Uniform);
   s.WriteString(CaptionFormat);
+}
+
+void TSCScale::Fields(ICommandFields& f) {
+  f.Vector("factors", Factors.X, Factors.Y, Factors.Z);
+  f.Field("uniform", Uniform);
+  f.Field("caption-format", CaptionFormat);
 }
 
 void TSCScale::Execute() {

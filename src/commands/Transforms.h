@@ -65,6 +65,8 @@ class TSCTranslate : public TSCTrasform {
   void ControlChanged(IParamControl& sender) override;
   void Release() override;
 
+  void Fields(ICommandFields& fields) override;
+
   TVec3s Offset;  // selection centre minus target position
   const TVec3s& SelectionCentre() const { return Centre; }
 
@@ -106,6 +108,8 @@ class TSCRotate : public TSCTrasform {
   void ControlChanged(IParamControl& sender) override;
   void Release() override;
 
+  void Fields(ICommandFields& fields) override;
+
   TVec3s Angles;        // degrees about X, then Y, then Z
   TVec3s CentreOffset;  // selection centre minus rotation centre
   const TVec3s& SelectionCentre() const { return Centre; }
@@ -132,6 +136,8 @@ class TSCScale : public TSCTrasform {
   void DrawOverlay(IOverlayPainter& painter) override;
   void ControlChanged(IParamControl& sender) override;
   void Release() override;
+
+  void Fields(ICommandFields& fields) override;
 
   TVec3s Factors{1, 1, 1};
   bool Uniform = false;  // one value drives all three factors

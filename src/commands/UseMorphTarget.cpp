@@ -1,5 +1,6 @@
 #include "commands/UseMorphTarget.h"
 
+#include "stack/CommandFields.h"
 #include "stack/MultiObjData.h"
 #include "stack/StackMng.h"
 
@@ -107,6 +108,27 @@ void TSCUseMorphTarget::UpdateCaption() {
 }
 
 void TSCUseMorphTarget::Release() { value_ = nullptr; }
+
+void TSCUseMorphTarget::Fields(ICommandFields& f) {
+  f.Field("mesh", TargetMeshName);
+  f.Field("group", TargetGroupName);
+  f.Field("target", TargetName);
+  f.Field("dial", DialValue);
+  f.Field("mesh-index", MeshIndex);
+  f.Field("group-index", GroupIndex);
+  f.Field("mesh-id", MeshId);
+  f.Field("group-id", GroupId);
+  f.Field("morph-index", MorphIndex);
+  f.Field("morph-id", MorphId);
+  f.Field("caption-format", TargetCaptionFormat);
+  f.Field("base-mesh", MeshName);
+  f.Field("base-group", GroupName);
+  f.Field("base-caption-format", CaptionFormat);
+}
+
+std::string TSCUseMorphTarget::NamedCaption() const {
+  return FormatCaption(TargetCaptionFormat, {TargetName, TargetGroupName});
+}
 
 void TSCUseMorphTarget::Relink() {
   TMultiObjData* live = Live();

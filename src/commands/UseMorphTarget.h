@@ -25,6 +25,10 @@ class TSCUseMorphTarget : public TSCSelectGroup {
   void UpdateCaption() override;
   void Release() override;
   void Relink() override;
+  // The target by its own names; the group record it builds on keeps its fields under
+  // "base-" keys.
+  void Fields(ICommandFields& fields) override;
+  std::string NamedCaption() const override;
 
   std::int32_t MorphIndex = -1;
   std::int32_t MorphId = -1;

@@ -2,6 +2,7 @@
 // collection destroys its items.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -65,6 +66,9 @@ class TCollection : public TStreamableObject {
   std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
   std::int32_t Capacity() const { return capacity_; }
   std::int16_t Delta() const { return delta_; }
+  // The capacity the record reports, as a reader that rebuilds a stored list sets it; never
+  // below the count.
+  void SetCapacity(std::int32_t capacity) { capacity_ = std::max(capacity, Count()); }
   void AtInsert(std::int32_t index, std::unique_ptr<TStreamableObject> item);
   // Removes the item without destroying it; the caller takes it.
   std::unique_ptr<TStreamableObject> AtDelete(std::int32_t index);

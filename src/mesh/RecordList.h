@@ -47,6 +47,11 @@ class TRecordList {
     return loadedCapacity_ >= Count() ? loadedCapacity_ : grown;
   }
 
+  // The capacity the record reports from now on, as a reader that rebuilds a stored list sets
+  // it; one below the count gives way to the grown capacity.
+  void SetCapacity(std::int32_t capacity) { loadedCapacity_ = capacity; }
+  std::int32_t InitialCapacity() const { return initial_; }
+
   // The record body: count, capacity, Delta 16, then each item with its type id.
   void StoreBody(TObjectStream& s) const {
     TCollectionHeader::Write(s, Count(), Capacity());

@@ -27,6 +27,13 @@ class ICommandFields {
   // An integer stored as the index of one of named choices ("mode": "surface"). A value outside
   // the names is written as its number.
   virtual void Choice(const char* key, std::int32_t& value, std::span<const char* const> names) = 0;
+  // The same for a choice stored in one byte. A walker that reads refuses a number above 255;
+  // this default, for walkers that only look, goes through the 32-bit choice.
+  virtual void Choice(const char* key, std::uint8_t& value, std::span<const char* const> names) {
+    std::int32_t wide = value;
+    Choice(key, wide, names);
+    value = static_cast<std::uint8_t>(wide);
+  }
 };
 
 }  // namespace tarvel

@@ -174,7 +174,7 @@ TObjData* TMultiObjData::MeshById(std::int32_t id) const {
 TObjData* TMultiObjData::MeshByName(std::string_view name) const {
   for (const auto& m : Meshes)
     if (auto* mesh = static_cast<TObjData*>(m.get()); SameText(mesh->Name, name)) return mesh;
-  return nullptr;
+  return name.empty() ? Mesh(0) : nullptr;
 }
 
 TObjData* TMultiObjData::MeshOf(const TGroup* group) const {

@@ -85,6 +85,8 @@ class TMultiObjData : public TStreamableObject {
   TMeshPos VertexIndexOf(const TObjVertex* vertex) const;
   TObjVertex* VertexAt(std::int32_t mesh, std::int32_t index) const;
   TObjData* MeshById(std::int32_t id) const;
+  // The mesh of this name, ignoring case. A command that names no mesh (a stack written as text
+  // for any figure) means the first mesh, unless one is called "".
   TObjData* MeshByName(std::string_view name) const;
   // The mesh that owns this group, or none.
   TObjData* MeshOf(const TGroup* group) const;

@@ -1,5 +1,6 @@
 #include "stack/SelectCommands.h"
 
+#include "stack/CommandFields.h"
 #include "stack/StackMng.h"
 
 namespace tarvel {
@@ -91,6 +92,20 @@ void TSCSelectGroup::UpdateCaption() {
   else
     Caption = std::string(kRed) + FormatCaption(CaptionFormat, {kMissing});
   if (Manager) Manager->UpdateCommandLine(*this);
+}
+
+void TSCSelectGroup::Fields(ICommandFields& f) {
+  f.Field("mesh", MeshName);
+  f.Field("group", GroupName);
+  f.Field("mesh-index", MeshIndex);
+  f.Field("group-index", GroupIndex);
+  f.Field("mesh-id", MeshId);
+  f.Field("group-id", GroupId);
+  f.Field("caption-format", CaptionFormat);
+}
+
+std::string TSCSelectGroup::NamedCaption() const {
+  return FormatCaption(CaptionFormat, {GroupName});
 }
 
 void TSCSelectGroup::Relink() {
@@ -187,6 +202,20 @@ void TSCSelectMaterial::UpdateCaption() {
   else
     Caption = std::string(kRed) + FormatCaption(CaptionFormat, {kMissing});
   if (Manager) Manager->UpdateCommandLine(*this);
+}
+
+void TSCSelectMaterial::Fields(ICommandFields& f) {
+  f.Field("mesh", MeshName);
+  f.Field("material", MaterialName);
+  f.Field("mesh-index", MeshIndex);
+  f.Field("material-index", MaterialIndex);
+  f.Field("mesh-id", MeshId);
+  f.Field("material-id", MaterialId);
+  f.Field("caption-format", CaptionFormat);
+}
+
+std::string TSCSelectMaterial::NamedCaption() const {
+  return FormatCaption(CaptionFormat, {MaterialName});
 }
 
 void TSCSelectMaterial::Relink() {
@@ -298,6 +327,23 @@ void TSCSelectGroupMat::UpdateCaption() {
   if (Manager) Manager->UpdateCommandLine(*this);
 }
 
+void TSCSelectGroupMat::Fields(ICommandFields& f) {
+  f.Field("mesh", MeshName);
+  f.Field("group", GroupName);
+  f.Field("material", EntryName);
+  f.Field("mesh-index", MeshIndex);
+  f.Field("group-index", GroupIndex);
+  f.Field("entry-index", EntryIndex);
+  f.Field("mesh-id", MeshId);
+  f.Field("group-id", GroupId);
+  f.Field("entry-id", EntryId);
+  f.Field("caption-format", CaptionFormat);
+}
+
+std::string TSCSelectGroupMat::NamedCaption() const {
+  return FormatCaption(CaptionFormat, {EntryName, GroupName});
+}
+
 void TSCSelectGroupMat::Relink() {
   TMultiObjData* live = Live();
   if (!live) return;
@@ -339,6 +385,8 @@ void TSCWholeSelection::SetObject(const TSceneObject&) {
   UpdateCaption();
   Execute();
 }
+
+void TSCWholeSelection::Fields(ICommandFields& f) { f.Field("caption-text", CaptionText); }
 
 void TSCWholeSelection::UpdateCaption() {
   Caption = CaptionText;

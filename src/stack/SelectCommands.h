@@ -39,6 +39,8 @@ class TSCSelectGroup : public TSCSelect {
   void Execute() override;
   void UpdateCaption() override;
   void Relink() override;
+  void Fields(ICommandFields& fields) override;
+  std::string NamedCaption() const override;
 
   // The group by index when index and Ids agree, else by Ids (refreshing the names), else none.
   TGroup* FindGroup();
@@ -82,6 +84,8 @@ class TSCSelectMaterial : public TSCSelect {
   void Execute() override;
   void UpdateCaption() override;
   void Relink() override;
+  void Fields(ICommandFields& fields) override;
+  std::string NamedCaption() const override;
   TMaterial* FindMaterial();
 
   std::int32_t MeshIndex = -1;
@@ -123,6 +127,8 @@ class TSCSelectGroupMat : public TSCSelect {
   void Execute() override;
   void UpdateCaption() override;
   void Relink() override;
+  void Fields(ICommandFields& fields) override;
+  std::string NamedCaption() const override;
   TGroupMatInfo* FindEntry();
 
   std::int32_t MeshIndex = -1;
@@ -160,6 +166,7 @@ class TSCWholeSelection : public TSCSelect {
   void Store(TObjectStream& s) const override;
   void SetObject(const TSceneObject& object) override;
   void UpdateCaption() override;
+  void Fields(ICommandFields& fields) override;
 
   std::string CaptionText;
 };

@@ -64,6 +64,13 @@ class TStackCommand : public TStreamableObject {
   // Walks the kind's own stored parameters by key (see ICommandFields). A kind without
   // parameters has nothing to walk.
   virtual void Fields(ICommandFields& fields) { (void)fields; }
+  // Called after a reader filled the command through Fields from the text form in the file
+  // `source`. A kind whose record holds more than its fields (a sculpt's positions) reads the
+  // rest now, and raises an exception when it cannot.
+  virtual void FieldsRead(const std::string& source) { (void)source; }
+  // The caption the command shows once the objects it names are found under those names; empty
+  // for a kind whose caption names no object (UpdateCaption gives it without any mesh).
+  virtual std::string NamedCaption() const { return {}; }
 
   // The edit state the command works on, or none without a manager.
   TMultiObjData* Live() const;

@@ -6,6 +6,7 @@
 
 #include "stack/ProjectFile.h"
 #include "stack/StackFile.h"
+#include "stack/StackJson.h"
 
 namespace tarvel {
 
@@ -290,7 +291,7 @@ bool TStackController::SaveStack(const std::string& fileName) {
     StoreView(*selected);
   TWait wait(window_);
   try {
-    WriteStackFile(fileName, *stack_, &window_.Progress());
+    WriteAnyStackFile(fileName, *stack_, &window_.Progress());
   } catch (const std::exception& e) {
     FileFailed(e);
     return false;
@@ -309,7 +310,7 @@ bool TStackController::LoadStack(const std::string& fileName) {
   {
     TWait wait(window_);
     try {
-      loaded = ReadStackFile(fileName, &window_.Progress());
+      loaded = ReadAnyStackFile(fileName, &window_.Progress());
     } catch (const std::exception& e) {
       FileFailed(e);
       return false;

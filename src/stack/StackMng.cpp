@@ -15,6 +15,8 @@ TStackMng::TStackMng(const TStackTarget& target, TMultiObjData& live)
   Commands.Add(std::move(init));
 }
 
+TStackMng::TStackMng(const TStackTarget& target) : TargetId(target.Id), Target(&target) {}
+
 std::unique_ptr<TStreamableObject> TCommandCollection::GetItem(TObjectStream& s) {
   // A command of a kind this program does not know (written by a later version) is refused as
   // such, before its record is read.

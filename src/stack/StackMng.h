@@ -39,6 +39,9 @@ class TStackMng : public TStreamableObject {
   // initial command.
   TStackMng(const TStackTarget& target, TMultiObjData& live);
   explicit TStackMng(TObjectStream& s);
+  // A stack of the target without commands or edit state, for a reader that builds the
+  // commands itself; as after loading, Pristine, Live and List are empty.
+  explicit TStackMng(const TStackTarget& target);
   ~TStackMng() override;
   std::uint16_t StreamId() const override { return kStreamId; }
   void Store(TObjectStream& s) const override;

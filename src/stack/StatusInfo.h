@@ -73,6 +73,9 @@ class TInfoList {
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }
   void Reserve(std::size_t n) { items_.Reserve(n); }
+  std::int32_t Capacity() const { return items_.Capacity(); }
+  std::int32_t InitialCapacity() const { return items_.InitialCapacity(); }
+  void SetCapacity(std::int32_t capacity) { items_.SetCapacity(capacity); }
 
   T& Insert(const T& item) {
     auto& v = items_.Items();

@@ -431,13 +431,13 @@ TEST_F(FileFlowsTest, CancelInEveryDialogChangesNothing) {
        [&] { Item("ActLoadStack")->trigger(); },
        {},
        {""},
-       {"Load stack from file", "Stack STK (*.stk)|*.stk", "stk", ""},
+       {"Load stack from file", "Stack STK (*.stk)|*.stk|Stack as JSON (*.json)|*.json", "stk", ""},
        false},
       {"Save stack",
        [&] { Item("ActSaveStack")->trigger(); },
        {},
        {""},
-       {"Save stack on file", "Stack STK (*.stk)|*.stk", "stk", ""},
+       {"Save stack on file", "Stack STK (*.stk)|*.stk|Stack as JSON (*.json)|*.json", "stk", ""},
        true},
   };
   for (const auto& c : cases) {
@@ -533,10 +533,14 @@ TEST_F(FileFlowsTest, AStackSavedOnAFigureWorksOnTheFigureReadAgain) {
   std::vector<std::string> captions;
   for (int i = 0; i < 3; ++i) captions.push_back(form->CommandList()->LineText(i));
 
-  p.SaveFileAnswers = {Path("Lift")};
+  // Once as a stack file, once as its JSON form.
+  p.SaveFileAnswers = {Path("Lift"), Path("Lift.json")};
+  Item("ActSaveStack")->trigger();
   Item("ActSaveStack")->trigger();
   const QString stack = Path("Lift.stk");
+  const QString json = Path("Lift.json");
   ASSERT_TRUE(QFile::exists(stack));
+  ASSERT_EQ(ReadAll(json).rfind("{\n  \"format\": \"tarvel-stack\"", 0), 0u);
   EXPECT_TRUE(C().Modified()) << "saving a stack leaves the project modified";
 
   p.MessageAnswers = {QMessageBox::No};
@@ -552,8 +556,9 @@ TEST_F(FileFlowsTest, AStackSavedOnAFigureWorksOnTheFigureReadAgain) {
   SelectLine(2);
   ExpectMovedBy(Positions(Head()), original, dy);
 
-  // With a stack: No appends the file's commands after its initial one, Yes replaces.
-  p.OpenFileAnswers = {stack, stack};
+  // With a stack: No appends the file's commands after its initial one, Yes replaces; the
+  // JSON form loads as the stack file does.
+  p.OpenFileAnswers = {stack, json};
   p.MessageAnswers = {QMessageBox::No, QMessageBox::Yes};
   Item("ActLoadStack")->trigger();
   EXPECT_EQ(form->CommandList()->count(), 5);
@@ -561,6 +566,9 @@ TEST_F(FileFlowsTest, AStackSavedOnAFigureWorksOnTheFigureReadAgain) {
   EXPECT_EQ(form->CommandList()->count(), 3);
   EXPECT_EQ(C().CurrentLine(), 0);
   ExpectMovedBy(Positions(Head()), original, 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(form->CommandList()->LineText(i), captions[i]);
+  SelectLine(2);
+  ExpectMovedBy(Positions(Head()), original, dy);
   EXPECT_EQ(p.Messages.size(), 3u) << "the new-project question and two substitution questions";
 }
 

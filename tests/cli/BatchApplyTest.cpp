@@ -3,17 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "cli/BatchRun.h"
+#include "commands/Transforms.h"
 #include "stack/FakeWindow.h"
 #include "stack/StackController.h"
+#include "stack/StackFile.h"
 
 namespace tarvel {
 namespace {
@@ -32,6 +36,10 @@ std::string ReadFile(const fs::path& file) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+nlohmann::json Manifest(const fs::path& out) {
+  return nlohmann::json::parse(ReadFile(out / "manifest.json"));
 }
 
 // Every file under `root`, by its path relative to it.
@@ -136,12 +144,55 @@ TEST_F(BatchApplyTest, TargetsMatchWhatTheWindowMakesEvenWithGroupsReordered) {
   EXPECT_EQ(Tree(dir_.Path() / "out" / "figure"), expected);
   EXPECT_EQ(Tree(dir_.Path() / "out" / "figure-2"), expected);
 
-  const std::string manifest = ReadFile(dir_.Path() / "out" / "manifest.json");
-  EXPECT_NE(manifest.find("\"name\": \"lForeArm_\", \"group\": \"lForeArm\""), std::string::npos)
-      << manifest;
-  EXPECT_NE(manifest.find("\"file\": \"figure-2/lForeArm_.obj\""), std::string::npos);
-  EXPECT_NE(manifest.find("\"largestDisplacement\": 0.2500000"), std::string::npos) << manifest;
-  EXPECT_NE(manifest.find("\"unresolvedCommands\": []"), std::string::npos);
+  const nlohmann::json manifest = Manifest(dir_.Path() / "out");
+  const nlohmann::json& second = manifest.at("figures").at(1);
+  const auto& targets = second.at("targets");
+  const auto arm = std::find_if(targets.begin(), targets.end(), [](const nlohmann::json& t) {
+    return t.at("name") == "lForeArm_";
+  });
+  ASSERT_NE(arm, targets.end()) << manifest;
+  const nlohmann::json& target = *arm;
+  EXPECT_EQ(target.at("group"), "lForeArm");
+  EXPECT_EQ(target.at("file"), "figure-2/lForeArm_.obj");
+  EXPECT_EQ(target.at("largestDisplacement"), 0.25);
+  EXPECT_TRUE(second.at("unresolvedCommands").empty());
+}
+
+// A recipe of names and parameters only, written by hand, gives the targets the window's
+// stack file gives; the stack file goes to JSON and back unchanged.
+TEST_F(BatchApplyTest, JsonRecipesApplyAsTheirStackFilesDo) {
+  const TRun json = RunBatch("stack arm.stk --json", dir_.Path());
+  ASSERT_EQ(json.ExitCode, 0) << json.Err;
+  dir_.Write("arm.json", json.Out);
+  ASSERT_EQ(RunBatch("stack arm.json --out back.stk", dir_.Path()).ExitCode, 0);
+  EXPECT_EQ(ReadFile(dir_.Path() / "back.stk"), ReadFile(stack_));
+
+  const TVec3s offset = static_cast<const TSCTranslate&>(*ReadStackFile(stack_)->Command(2)).Offset;
+  auto number = [](float v) {
+    char buf[32];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+  };
+  dir_.Write("recipe.json",
+             "{\"format\": \"tarvel-stack\", \"version\": 1, \"commands\": [\n"
+             "  {\"kind\": \"select-group\", \"group\": \"lforearm\"},\n"
+             "  {\"kind\": \"translate\", \"offset\": [" +
+                 number(offset.X) + ", " + number(offset.Y) + ", " + number(offset.Z) + "]}]}\n");
+  for (const char* stack : {"arm.stk", "recipe.json"}) {
+    const TRun run = RunBatch("apply " + std::string(stack) + " " + Quoted(kFigureFile) +
+                                  " --out " + stack + ".out --quiet",
+                              dir_.Path());
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+  }
+  const std::map<std::string, std::string> fromStk = Tree(dir_.Path() / "arm.stk.out" / "figure");
+  ASSERT_TRUE(fromStk.count("lForeArm_.obj"));
+  EXPECT_EQ(Tree(dir_.Path() / "recipe.json.out" / "figure"), fromStk);
+
+  const TRun bad = RunBatch("apply " + Quoted(dir_.Write("bad.json", "{\"format\": 1}")) + " " +
+                                Quoted(kFigureFile) + " --out bad --quiet",
+                            dir_.Path());
+  EXPECT_EQ(bad.ExitCode, 1);
+  EXPECT_NE(bad.Err.find("bad.json: format: expected"), std::string::npos) << bad.Err;
 }
 
 TEST_F(BatchApplyTest, ParallelAndSerialRunsWriteTheSameFiles) {
@@ -158,7 +209,7 @@ TEST_F(BatchApplyTest, ParallelAndSerialRunsWriteTheSameFiles) {
   EXPECT_TRUE(serial.count("figure-4.vnx"));
   EXPECT_TRUE(serial.count("figure-3/figure-lForeArm-arm.obj"));
   std::map<std::string, std::string> parallel = Tree(dir_.Path() / "out3");
-  EXPECT_NE(serial.at("manifest.json").find("\"project\": \"figure.vnx\""), std::string::npos);
+  EXPECT_EQ(Manifest(dir_.Path() / "out1")["figures"][0]["project"], "figure.vnx");
   ASSERT_EQ(serial.size(), parallel.size());
   for (auto& [name, bytes] : parallel) {
     // A project holds the path it was saved under; the two runs differ only in their folder.
@@ -204,9 +255,10 @@ TEST_F(BatchApplyTest, MissingObjectsAreReportedAndStrictMakesThemFail) {
   EXPECT_NE(lax.Err.find("renamed.obj: warning: cannot find its objects: Select group"),
             std::string::npos)
       << lax.Err;
-  EXPECT_NE(ReadFile(dir_.Path() / "out" / "manifest.json")
-                .find("\"unresolvedCommands\": [\"Select group"),
-            std::string::npos);
+  const nlohmann::json unresolved =
+      Manifest(dir_.Path() / "out")["figures"][0]["unresolvedCommands"];
+  ASSERT_EQ(unresolved.size(), 1u);
+  EXPECT_EQ(unresolved[0].get<std::string>().rfind("Select group", 0), 0u) << unresolved;
 
   const TRun strict = RunBatch("apply " + Quoted(stack_) + " renamed.obj " + Quoted(kFigureFile) +
                                    " --out strict --strict --quiet",

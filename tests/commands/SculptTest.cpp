@@ -303,6 +303,52 @@ TEST_F(SculptTest, StackReplaysAfterTheSculptFileIsDeleted) {
   EXPECT_EQ(loaded->SculptVertexCount(), 11u);
 }
 
+// A recipe names the sculpt file beside it; loading it gives the same mesh as the stack file
+// that holds the positions, and a recipe whose sculpt is missing is refused with its place.
+TEST_F(SculptTest, RecipeReadsTheSculptNamedBesideIt) {
+  LoadFigure();
+  const std::string file = dir.Write("s.obj", SculptText(Mesh(), [](std::int32_t i) {
+                                       return TD{0.1 * i, -0.5, 0.25};
+                                     }));
+  TSCUseSculpt& c = AddSculpt(file, {7});
+  c.Strength = 0.5;
+  c.Execute();
+  const std::string stk = (dir.Path() / "sculpt.stk").string();
+  ASSERT_TRUE(controller.SaveStack(stk));
+  const std::string recipe = dir.Write(
+      "recipe.json",
+      R"({"format": "tarvel-stack", "version": 1, "target": 1, "commands": [)"
+      R"({"kind": "select-all"}, {"kind": "use-sculpt", "file": "s.obj", "strength": 0.5}]})");
+  const std::string missing = dir.Write(
+      "missing.json", R"({"format": "tarvel-stack", "version": 1, "target": 1, "commands": [)"
+                      R"({"kind": "select-all"}, {"kind": "use-sculpt", "file": "none.obj"}]})");
+
+  const auto replayed = [&](const std::string& stack) {
+    TFakeWindow other;
+    TStackController again(other);
+    test::AddMesh(again.Live(), dir, test::kFigure);
+    EXPECT_TRUE(again.LoadStack(stack)) << stack;
+    if (!again.Stack()) return std::vector<double>{};
+    again.MakeCurrent(again.Stack()->Count() - 1);
+    std::vector<double> out;
+    for (const TObjVertex& v : again.Live().Mesh(0)->Vertices)
+      out.insert(out.end(), {v.X, v.Y, v.Z});
+    return out;
+  };
+  const std::vector<double> fromStk = replayed(stk);
+  ASSERT_FALSE(fromStk.empty());
+  EXPECT_EQ(replayed(recipe), fromStk);
+
+  TFakeWindow other;
+  TStackController again(other);
+  test::AddMesh(again.Live(), dir, test::kFigure);
+  EXPECT_FALSE(again.LoadStack(missing));
+  EXPECT_EQ(again.Stack(), nullptr);
+  ASSERT_FALSE(other.Errors.empty());
+  EXPECT_NE(other.Errors.back().find("commands[1]"), std::string::npos) << other.Errors.back();
+  EXPECT_NE(other.Errors.back().find("none.obj"), std::string::npos) << other.Errors.back();
+}
+
 TEST_F(SculptTest, ReloadReadsTheChangedFileAndStartsFromTheSameState) {
   LoadFigure();
   const std::string file = dir.Write("s.obj", SculptText(Mesh(), [](std::int32_t) {

@@ -26,7 +26,7 @@ struct TTarget {
 const TTarget kTargets[] = {
     {"object_stream", fuzz::ObjectStream},     {"obj_reader", fuzz::ObjReader},
     {"target_geometry", fuzz::TargetGeometry}, {"stack_file", fuzz::StackFile},
-    {"project_file", fuzz::ProjectFile},
+    {"project_file", fuzz::ProjectFile},       {"stack_json", fuzz::StackJson},
 };
 
 std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder) {
