@@ -44,7 +44,7 @@ class IViewArea {
   virtual void FrameAll() {}
   virtual void FrameSelection() {}
   // A figure was loaded: the view frames the shown meshes when they would not all show (or
-  // the camera is inside them).
+  // the camera is inside them), or would show as a speck.
   virtual void FrameIfOutOfView() {}
   // The camera, light and target back at their start positions.
   virtual void ResetCamera() {}

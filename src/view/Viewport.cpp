@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "view/Pictures.h"
@@ -161,7 +162,12 @@ void TViewport::FrameIfOutOfView() {
   // A view not on the screen has no size to fit the meshes into.
   if (!isVisible()) return;
   const view::TBox box = MeshBox();
-  if (!view::BoxInView(Pose(), box, width(), height())) FrameBox(box);
+  if (box.Empty()) return;
+  // A figure that shows as a speck is framed too.
+  const double across =
+      box.Radius() * 2 / view::Length(Pose().Position - box.Centre()) * view::PixelsPerUnit();
+  const bool speck = across < std::min(width(), height()) / 20.0;
+  if (speck || !view::BoxInView(Pose(), box, width(), height())) FrameBox(box);
 }
 
 void TViewport::ResetCamera() {
