@@ -1,7 +1,8 @@
 // The 3D view on a generated figure of a million vertices, under Xvfb: one orbit step, which
 // draws from the GPU buffers it has (group boxes while the camera moves, or the full figure in
 // the full tracking mode), against a redraw after a parameter change, which rebuilds the
-// geometry, sends it to the GPU and draws it. Run it as
+// geometry, sends it to the GPU and draws it, and "Show weights" switched, which sends only
+// colours. Run it as
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/bench_view
 #include <QApplication>
 #include <QCoreApplication>
@@ -104,8 +105,30 @@ void BM_OrbitStep(benchmark::State& state) {
   s.view->ApplyViewSettings();
 }
 
+// "Show weights" switched on and off: only the soft-weight colours go to the GPU, once per
+// build of the geometry, never the geometry itself.
+void BM_ShowWeightsToggle(benchmark::State& state) {
+  TScene& s = Scene();
+  s.WaitForFullDrawing();
+  s.view->DrawNow();
+  const int uploads = s.view->GeometryUploads();
+  const int colours = s.view->WeightColourUploads();
+  bool shown = false;
+  for (auto _ : state) {
+    shown = !shown;
+    s.view->SetShowWeights(shown);
+    s.view->DrawNow();
+  }
+  if (s.view->GeometryUploads() != uploads)
+    state.SkipWithError("showing the weights rebuilt the geometry");
+  state.counters["uploads"] = s.view->GeometryUploads() - uploads;
+  state.counters["colour_uploads"] = s.view->WeightColourUploads() - colours;
+  s.view->SetShowWeights(false);
+}
+
 BENCHMARK(BM_RedrawAfterChange)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_OrbitStep)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ShowWeightsToggle)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 
@@ -115,6 +138,7 @@ int main(int argc, char** argv) {
       argc, argv,
       {{"BM_OrbitStep/1/min_time:2.000", "BM_RedrawAfterChange/min_time:2.000"},
        {"BM_OrbitStep/0/min_time:2.000", "BM_RedrawAfterChange/min_time:2.000"},
+       {"BM_ShowWeightsToggle/min_time:2.000", "BM_RedrawAfterChange/min_time:2.000"},
        {"BM_RedrawAfterChange/min_time:2.000", "BM_OrbitStep/1/min_time:2.000"}});
   scene.reset();
   return status;

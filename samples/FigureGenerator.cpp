@@ -1,5 +1,6 @@
 #include "FigureGenerator.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -112,6 +113,7 @@ struct TBuilder {
   TWriter V;  // vertex and texture lines
   TWriter F;  // face lines
   std::int64_t Count = 0;
+  double Low = 1e300, High = -1e300;  // the y extent of the vertices written
   std::vector<double> Sin, Cos;
 
   explicit TBuilder(const TFigureShape& shape) : Shape(shape) {
@@ -132,11 +134,13 @@ struct TBuilder {
 
   std::int64_t Vertex(double x, double y, double z, double u, double v) {
     V.Text("v ");
-    V.Number(x);
+    V.Number(x * Shape.Scale);
     V.Text(" ");
-    V.Number(y);
+    V.Number(y * Shape.Scale);
     V.Text(" ");
-    V.Number(z);
+    V.Number(z * Shape.Scale);
+    Low = std::min(Low, y * Shape.Scale);
+    High = std::max(High, y * Shape.Scale);
     V.EndLine();
     V.Text("vt ");
     V.Number(u);
@@ -275,9 +279,22 @@ TFigureShape ShapeForVertexCount(std::int64_t vertices) {
   return shape;
 }
 
-std::string GenerateFigure(const TFigureShape& shape) {
+namespace {
+void CheckShape(const TFigureShape& shape) {
   if (shape.Segments < 4 || shape.Segments % 4 != 0 || shape.RingsPerPart < 1)
     throw std::invalid_argument("figure shape: segments must be a multiple of 4, rings >= 1");
+}
+}  // namespace
+
+double FigureHeight(const TFigureShape& shape) {
+  CheckShape(shape);
+  TBuilder b(shape);
+  for (const TChain& c : Chains()) b.Chain(c, false);
+  return b.High - b.Low;
+}
+
+std::string GenerateFigure(const TFigureShape& shape) {
+  CheckShape(shape);
   TBuilder b(shape);
   b.V.Text("# Tarvel sample figure: ");
   b.V.Int(VertexCount(shape));

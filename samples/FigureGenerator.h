@@ -13,6 +13,7 @@ namespace tarvel::samples {
 struct TFigureShape {
   int Segments = 16;     // vertices around each ring; a multiple of 4
   int RingsPerPart = 3;  // ring intervals per body part
+  double Scale = 1;      // every coordinate times this (texture coordinates stay)
 };
 
 // The shape of the bundled sample figure, samples/figure.obj.
@@ -21,6 +22,9 @@ inline TFigureShape SampleShape() { return {24, 4}; }
 TFigureShape ShapeForVertexCount(std::int64_t vertices);
 // The number of vertices a shape makes.
 std::int64_t VertexCount(const TFigureShape& shape);
+
+// The height (y extent) of the figure a shape makes.
+double FigureHeight(const TFigureShape& shape);
 
 // The whole OBJ text.
 std::string GenerateFigure(const TFigureShape& shape);

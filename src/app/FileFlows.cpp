@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTreeWidgetItem>
 #include <exception>
 #include <filesystem>
@@ -45,24 +46,40 @@ QString StackFilter() {
 }
 }  // namespace
 
-TFileDialogInfo OpenPoserObj() { return {"Open Poser file obj", kObjFilter, {}, {}}; }
-TFileDialogInfo OpenTargetGeometry() { return {"Open Poser Target Geometry", kObjFilter, {}, {}}; }
-TFileDialogInfo OpenProject() { return {projectfile::kOpenTitle, projectfile::kFilter, {}, {}}; }
+TFileDialogInfo OpenPoserObj() { return {"Open Poser file obj", kObjFilter, {}, {}, "figure", {}}; }
+TFileDialogInfo OpenTargetGeometry() {
+  return {"Open Poser Target Geometry", kObjFilter, {}, {}, "target", {}};
+}
+TFileDialogInfo OpenProject() {
+  return {projectfile::kOpenTitle, projectfile::kFilter, {}, {}, "project", {}};
+}
 TFileDialogInfo OpenStack() {
-  return {stackfile::kLoadTitle, StackFilter(), Bare(stackfile::kExtension), {}};
+  return {stackfile::kLoadTitle, StackFilter(), Bare(stackfile::kExtension), {}, "stack", {}};
 }
 TFileDialogInfo OpenSculpt() {
-  return {"Open sculpted shape", "WaveFront OBJ (*.obj *.obz)|*.obj;*.obz", {}, {}};
+  return {"Open sculpted shape", "WaveFront OBJ (*.obj *.obz)|*.obj;*.obz", {}, {}, "sculpt", {}};
 }
 TFileDialogInfo ExportTargetGeometry(const QString& targetName) {
-  return {"Export Poser Target Geometry", kObjFilter, "obj", targetName};
+  return {"Export Poser Target Geometry", kObjFilter, "obj", targetName, "target", {}};
 }
-TFileDialogInfo SaveSnapshot() { return {{}, "Bitmaps (*.bmp)|*.bmp", "bmp", {}}; }
+TFileDialogInfo SaveSnapshot() { return {{}, "Bitmaps (*.bmp)|*.bmp", "bmp", {}, "snapshot", {}}; }
 TFileDialogInfo SaveProject() {
-  return {projectfile::kSaveTitle, projectfile::kFilter, Bare(projectfile::kExtension), {}};
+  return {projectfile::kSaveTitle,
+          projectfile::kFilter,
+          Bare(projectfile::kExtension),
+          {},
+          "project",
+          {}};
 }
 TFileDialogInfo SaveStack() {
-  return {stackfile::kSaveTitle, StackFilter(), Bare(stackfile::kExtension), {}};
+  return {stackfile::kSaveTitle, StackFilter(), Bare(stackfile::kExtension), {}, "stack", {}};
+}
+
+QString WrongVertexCount(int groupVertices, int fileVertices) {
+  return QString("%1\nThe group has %2 vertices, the file %3.")
+      .arg(kWrongVertexCount)
+      .arg(groupVertices)
+      .arg(fileVertices);
 }
 
 QString OverwriteQuestion(const QString& fileName) {
@@ -125,15 +142,40 @@ class TLongOperation {
 
 }  // namespace
 
+namespace {
+constexpr const char* kFoldersGroup = "Folders/";
+}
+
+QString TFormMain::LastFolder(const QString& kind) const {
+  if (kind.isEmpty()) return {};
+  const QSettings ini(iniFile_, QSettings::IniFormat);
+  const QString folder = ini.value(kFoldersGroup + kind).toString();
+  // A folder deleted since leaves the dialog in the working folder.
+  return QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void TFormMain::RememberFolder(const QString& kind, const QString& fileName) {
+  if (kind.isEmpty() || fileName.isEmpty()) return;
+  QSettings ini(iniFile_, QSettings::IniFormat);
+  ini.setValue(kFoldersGroup + kind, QFileInfo(fileName).absolutePath());
+}
+
 QString TFormMain::AskOpenFile(const TFileDialogInfo& dialog) {
-  return prompts_->AskOpenFileName(dialog);
+  TFileDialogInfo info = dialog;
+  info.Folder = LastFolder(info.Kind);
+  const QString file = prompts_->AskOpenFileName(info);
+  RememberFolder(info.Kind, file);
+  return file;
 }
 
 QString TFormMain::AskSaveFile(const TFileDialogInfo& dialog) {
+  TFileDialogInfo info = dialog;
+  info.Folder = LastFolder(info.Kind);
   for (;;) {
-    const QString chosen = prompts_->AskSaveFileName(dialog);
+    const QString chosen = prompts_->AskSaveFileName(info);
     if (chosen.isEmpty()) return {};
-    const QString file = WithDefaultExtension(chosen, dialog.DefaultExtension);
+    const QString file = WithDefaultExtension(chosen, info.DefaultExtension);
+    RememberFolder(info.Kind, file);
     if (!QFileInfo::exists(file)) return file;
     if (prompts_->Message(kConfirmSaveTitle, OverwriteQuestion(file), QMessageBox::Warning,
                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
@@ -184,6 +226,7 @@ bool TFormMain::OpenFile(const QString& fileName) {
 void TFormMain::NewProject() {
   if (!AskSaveIfModified()) return;
   Guarded([&] { controller_.NewProject(); });
+  viewArea_->ResetCamera();
   viewArea_->PlaceLight();
   Redraw();
   RebuildTree();
@@ -219,6 +262,9 @@ bool TFormMain::LoadPoserObj(const QString& fileName) {
   viewArea_->PlaceLight();
   RebuildTree();
   SetCameraMode(2);
+  // A figure far from Poser's scale would not show from where the camera is.
+  viewArea_->FrameIfOutOfView();
+  viewArea_->PlaceLight();
   Redraw();
   controller_.SetModified(true);
   AddRecentFile(fileName);
@@ -260,8 +306,20 @@ void TFormMain::ImportMorphTarget(TGroup* group) {
       return;
     }
   }
-  if (code == 1 || code == 2) {
-    ShowError(code == 1 ? kFileNotFound : kWrongVertexCount);
+  if (code == 1) {
+    ShowError(kFileNotFound);
+    return;
+  }
+  if (code == 2) {
+    // The file was read whole; it is read again only to tell the user its count.
+    int fileVertices = -1;
+    try {
+      TRecordList<TBaseVertex> positions{100};
+      ReadTargetGeometry(LocalPath(file), positions, {});
+      fileVertices = positions.Count();
+    } catch (const std::exception&) {
+    }
+    ShowError(ToLatin1(WrongVertexCount(group->Vertices.Count(), fileVertices)));
     return;
   }
   if (!target) return;
@@ -445,6 +503,7 @@ bool TFormMain::LoadProject(const QString& fileName) {
     Guarded([&] { loaded = controller_.LoadProject(LocalPath(fileName)); });
   }
   if (!loaded) return false;
+  viewArea_->FrameIfOutOfView();
   viewArea_->PlaceLight();
   Redraw();
   AddRecentFile(fileName);

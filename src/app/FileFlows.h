@@ -14,6 +14,10 @@ struct TFileDialogInfo {
   QString Filter;
   QString DefaultExtension;  // without the dot; empty for none
   QString ProposedName;
+  // The kind of file ("figure", "target", "project", "stack", "snapshot"): the dialog opens in
+  // the folder last used for it.
+  QString Kind;
+  QString Folder;  // where the dialog opens; empty for the working folder
 };
 
 namespace fileflows {
@@ -41,6 +45,9 @@ inline constexpr const char* kNoTargets = "The mesh has no morph targets.";
 
 // The question asked once before writing a set of files of which `existing` are already there.
 QString OverwriteAllQuestion(int existing, const QString& folder);
+
+// The wrong-count error of an imported target, with the two counts on a second line.
+QString WrongVertexCount(int groupVertices, int fileVertices);
 
 // The question asked before a save dialog's choice replaces an existing file.
 QString OverwriteQuestion(const QString& fileName);

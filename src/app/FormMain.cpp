@@ -156,6 +156,7 @@ class TFormMain::TQtPrompts : public IFormPrompts {
       const qsizetype dot = f.lastIndexOf("*.");
       if (dot >= 0) dialog.setDefaultSuffix(f.mid(dot + 2).chopped(f.endsWith(')') ? 1 : 0));
     });
+    if (!info.Folder.isEmpty()) dialog.setDirectory(info.Folder);
     if (!info.ProposedName.isEmpty()) dialog.selectFile(info.ProposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();
@@ -322,6 +323,17 @@ void TFormMain::CreateActions() {
   ActShowGround = NewAction("ActShowGround", "Show ground plane");
   ActShowGround->setCheckable(true);
   connect(ActShowGround, &QAction::triggered, this, [this] { ActShowGroundExecute(); });
+  ActFrameAll = NewAction("ActFrameAll", "Frame all", "Show all the meshes in the view");
+  ActFrameAll->setShortcuts({QKeySequence(Qt::Key_F), QKeySequence(Qt::Key_Home)});
+  addAction(ActFrameAll);
+  connect(ActFrameAll, &QAction::triggered, this, [this] { viewArea_->FrameAll(); });
+  ActFrameSelection =
+      NewAction("ActFrameSelection", "Frame selection", "Show the selected vertices in the view");
+  connect(ActFrameSelection, &QAction::triggered, this, [this] { viewArea_->FrameSelection(); });
+  ActShowWeights =
+      NewAction("ActShowWeights", "Show weights", "Colour the surface by soft selection weight");
+  ActShowWeights->setCheckable(true);
+  connect(ActShowWeights, &QAction::triggered, this, [this] { ActShowWeightsExecute(); });
 
   ActCursDefault = NewAction("ActCursDefault", "Default");
   ActCursPanning = NewAction("ActCursPanning", "Panning", "Panning");
@@ -381,6 +393,10 @@ void TFormMain::CreateMenus() {
   mnuDisplay_->addAction(ActFaceCulling);
   mnuDisplay_->addAction(ActBackFacesMode);
   mnuDisplay_->addAction(ActShowGround);
+  mnuDisplay_->addAction(ActShowWeights);
+  mnuDisplay_->addSeparator();
+  mnuDisplay_->addAction(ActFrameAll);
+  mnuDisplay_->addAction(ActFrameSelection);
 
   mnuStack_ = menuBar()->addMenu("&Stack");
   mnuStack_->setObjectName("MnuStack");
@@ -486,6 +502,8 @@ void TFormMain::CreateToolPages() {
     connect(b, &QToolButton::clicked, this, [this, slot] { CameraSlotClick(slot); });
     btnCameraSlot_[slot] = b;
   }
+  btnFrameAll_ = NewToolButton(general, kTagFrame, "frame-all", ActFrameAll->statusTip());
+  connect(btnFrameAll_, &QToolButton::clicked, this, [this] { viewArea_->FrameAll(); });
   gap(general);
   const struct {
     const char* Picture;
@@ -499,6 +517,10 @@ void TFormMain::CreateToolPages() {
     connect(b, &QToolButton::clicked, this, [this, i] { SetColourMode(i + 1); });
     colourButtons_.push_back(b);
   }
+  btnShowWeights_ =
+      NewToolButton(general, kTagWeights, "show-weights", ActShowWeights->statusTip());
+  btnShowWeights_->setCheckable(true);
+  connect(btnShowWeights_, &QToolButton::clicked, this, [this] { ActShowWeightsExecute(); });
   gap(general);
   const struct {
     const char* Picture;
@@ -798,6 +820,8 @@ void TFormMain::UpdateViewActions() {
     sideButtons_[static_cast<std::size_t>(i)]->setChecked(v.Side == i);
   }
   ActShowGround->setChecked(v.GroundShown);
+  ActShowWeights->setChecked(showWeights_);
+  btnShowWeights_->setChecked(showWeights_);
   // The culling button shows the faces that are drawn: released while culling hides some.
   ActFaceCulling->setChecked(v.FaceCulling);
   btnFaceCulling_->setChecked(!v.FaceCulling);
@@ -900,6 +924,12 @@ void TFormMain::ActShowGroundExecute() {
   TViewSettings& v = controller_.View();
   v.GroundShown = !v.GroundShown;
   viewArea_->ApplyViewSettings();
+  UpdateViewActions();
+}
+
+void TFormMain::ActShowWeightsExecute() {
+  showWeights_ = !showWeights_;
+  viewArea_->SetShowWeights(showWeights_);
   UpdateViewActions();
 }
 
@@ -1059,6 +1089,10 @@ TAnswer TFormMain::AskYesNoCancel(std::string_view text) {
 
 void TFormMain::ShowError(std::string_view text) {
   prompts_->Message("Error", UiText(text), QMessageBox::Critical, QMessageBox::Ok);
+}
+
+void TFormMain::ShowWarning(std::string_view text) {
+  prompts_->Message("Warning", UiText(text), QMessageBox::Warning, QMessageBox::Ok);
 }
 
 TAddMode TFormMain::AskAddMode() { return prompts_->AskAddMode(); }

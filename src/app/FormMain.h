@@ -92,6 +92,8 @@ class TFormMain : public QMainWindow, public IStackWindow {
   static constexpr int kTagColour = 29020;
   static constexpr int kTagSide = 29030;
   static constexpr int kTagFaces = 29040;
+  static constexpr int kTagFrame = 29050;
+  static constexpr int kTagWeights = 29060;
   static constexpr int kLastCommandTag = 28999;
 
   explicit TFormMain(const TFormMainOptions& options = {}, QWidget* parent = nullptr);
@@ -170,6 +172,8 @@ class TFormMain : public QMainWindow, public IStackWindow {
   QToolButton* BackFacesButton() const { return btnBackFaces_; }
   QToolButton* CameraSlotButton(int slot) const { return btnCameraSlot_[slot]; }
   int CursorMode() const { return cursorMode_; }
+  // Whether the faces show their soft weights ("Show weights").
+  bool ShowWeights() const { return showWeights_; }
   const QCursor& ZoomCursor() const { return crMagnif_; }
   const QCursor& PanningCursor() const { return crPanning_; }
   TFormHelp* HelpWindow() const { return help_; }
@@ -184,6 +188,7 @@ class TFormMain : public QMainWindow, public IStackWindow {
   bool AskWarning(std::string_view text) override;
   TAnswer AskYesNoCancel(std::string_view text) override;
   void ShowError(std::string_view text) override;
+  void ShowWarning(std::string_view text) override;
   TAddMode AskAddMode() override;
   std::optional<std::string> AskMorphName(const TMorphNameRequest& request) override;
   void ListClear() override;
@@ -234,6 +239,7 @@ class TFormMain : public QMainWindow, public IStackWindow {
   void ActFaceCullingExecute();
   void ActBackFacesModeExecute();
   void ActShowGroundExecute();
+  void ActShowWeightsExecute();
   void CameraSlotClick(int slot);
   void CommandButtonClick(int tag);
   void ActStackAddCommExecute();
@@ -256,6 +262,9 @@ class TFormMain : public QMainWindow, public IStackWindow {
   void MnuLoadFullBodyClick();
   void MnuExportAllClick();
   void AddRecentFile(const QString& fileName);
+  // The folder last used for a kind of file, kept in the INI file; empty when none yet.
+  QString LastFolder(const QString& kind) const;
+  void RememberFolder(const QString& kind, const QString& fileName);
   // The open dialog's file, empty when cancelled.
   QString AskOpenFile(const TFileDialogInfo& dialog);
   // The save dialog's file with its default extension, empty when cancelled; an existing file
@@ -279,6 +288,7 @@ class TFormMain : public QMainWindow, public IStackWindow {
   QPointer<QWidget> splash_;
 
   int cursorMode_ = 0;
+  bool showWeights_ = false;
   TSceneChoice popup_;
   QCursor crMagnif_;
   QCursor crPanning_;
@@ -342,6 +352,9 @@ class TFormMain : public QMainWindow, public IStackWindow {
   QAction* ActFaceCulling = nullptr;
   QAction* ActBackFacesMode = nullptr;
   QAction* ActShowGround = nullptr;
+  QAction* ActFrameAll = nullptr;
+  QAction* ActFrameSelection = nullptr;
+  QAction* ActShowWeights = nullptr;
   QAction* ActMeshViewAll = nullptr;
   QAction* ActMeshViewRight = nullptr;
   QAction* ActMeshViewLeft = nullptr;
@@ -361,6 +374,8 @@ class TFormMain : public QMainWindow, public IStackWindow {
   QToolButton* btnCameraSlot_[3] = {};
   QToolButton* btnFaceCulling_ = nullptr;
   QToolButton* btnBackFaces_ = nullptr;
+  QToolButton* btnFrameAll_ = nullptr;
+  QToolButton* btnShowWeights_ = nullptr;
 };
 
 }  // namespace tarvel

@@ -41,10 +41,14 @@ class TSpinEdit : public QDoubleSpinBox {
   }
 };
 
+// A label as wide as its text, whatever text it gets later ("Vertex: 17136" after "Vertex: 0").
 class TQtLabel : public TQtControl, public ILabel {
  public:
   explicit TQtLabel(QLabel* label) : TQtControl(label), label_(label) {}
-  void SetText(std::string_view text) override { label_->setText(Text(text)); }
+  void SetText(std::string_view text) override {
+    label_->setText(Text(text));
+    label_->resize(label_->fontMetrics().horizontalAdvance(label_->text()), label_->height());
+  }
 
  private:
   QLabel* label_;
@@ -130,11 +134,17 @@ class TQtButton : public TQtControl, public IButton {
 
 class TQtTextLine : public TQtControl, public ITextLine {
  public:
-  explicit TQtTextLine(QLabel* label) : TQtControl(label), label_(label) {}
-  void SetText(std::string_view text) override { label_->setText(Text(text)); }
+  explicit TQtTextLine(QLabel* label) : TQtControl(label), label_(label), width_(label->width()) {}
+  // The line keeps its width and grows when a longer text would be cut.
+  void SetText(std::string_view text) override {
+    label_->setText(Text(text));
+    const int needed = label_->fontMetrics().horizontalAdvance(label_->text());
+    label_->resize(std::max(width_, needed), label_->height());
+  }
 
  private:
   QLabel* label_;
+  int width_;
 };
 
 // A white plot with the curve's points joined by red lines.

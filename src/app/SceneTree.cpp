@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QSet>
 #include <QStyledItemDelegate>
 #include <QSvgRenderer>
 #include <array>
@@ -22,6 +24,8 @@ namespace {
 // What a node's data says it is: 1..4 are folders, the rest objects.
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kObjectRole = Qt::UserRole + 1;
+// A mesh node's mesh Id, kept apart from the object, which may be gone by the next rebuild.
+constexpr int kMeshIdRole = Qt::UserRole + 2;
 enum TNodeKind : int {
   kKindMesh = 11,
   kKindGroup = 12,
@@ -188,6 +192,7 @@ QTreeWidgetItem* TSceneTree::AddNode(QTreeWidgetItem* parent, const std::string&
 void TSceneTree::AddMesh(TObjData& mesh) {
   QTreeWidgetItem* meshNode =
       AddNode(nullptr, mesh.Name, kKindMesh, &mesh, kImageMesh, mesh.Visible);
+  meshNode->setData(0, kMeshIdRole, mesh.Id);
   QTreeWidgetItem* groups =
       AddNode(meshNode, "Groups", kFolderGroups, nullptr, kImageGroupsFolder, std::nullopt);
   mesh.Groups.ForEach([&](TGroup& g) {
@@ -215,8 +220,63 @@ void TSceneTree::AddMesh(TObjData& mesh) {
   });
 }
 
+namespace {
+
+// A node's place in the tree that survives a rebuild: the kinds and texts of the path to it,
+// the mesh by its Id (two meshes may share a name).
+QString NodeKey(const QTreeWidgetItem* node) {
+  QString key;
+  for (; node; node = node->parent()) {
+    const int kind = node->data(0, kKindRole).toInt();
+    QString part = QString::number(kind) + ':';
+    if (kind == kKindMesh) {
+      part += QString::number(node->data(0, kMeshIdRole).toInt());
+    } else {
+      part += node->text(0);
+    }
+    key = key.isEmpty() ? part : part + '/' + key;
+  }
+  return key;
+}
+
+template <typename TVisit>
+void ForEachNode(QTreeWidgetItem* node, const TVisit& visit) {
+  visit(node);
+  for (int i = 0; i < node->childCount(); ++i) ForEachNode(node->child(i), visit);
+}
+
+}  // namespace
+
 void TSceneTree::RebuildTree() {
+  QTreeWidgetItem* firstNewTarget = nullptr;
+  RebuildKeepingState(firstNewTarget);
+  // The first target the goal made becomes current as a click would make it (its dial shows
+  // while there is no stack).
+  if (firstNewTarget) {
+    setCurrentItem(firstNewTarget);
+    scrollToItem(firstNewTarget);
+  }
+}
+
+void TSceneTree::RebuildKeepingState(QTreeWidgetItem*& firstNewTarget) {
   TQuiet quiet(*this);
+  // What the user opened, where the tree was scrolled and the current node, so that the
+  // rebuilt tree looks as it did.
+  QSet<QString> expanded;
+  QSet<QString> targets;
+  QSet<QString> meshes;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    meshes.insert(NodeKey(topLevelItem(i)));
+    ForEachNode(topLevelItem(i), [&](QTreeWidgetItem* node) {
+      if (node->isExpanded()) expanded.insert(NodeKey(node));
+      if (node->data(0, kKindRole).toInt() == kKindMorphTarget) targets.insert(NodeKey(node));
+    });
+  }
+  const QString current = currentItem() ? NodeKey(currentItem()) : QString();
+  pinnedOpen_.clear();
+  const int scrollY = verticalScrollBar()->value();
+  const int scrollX = horizontalScrollBar()->value();
+
   setUpdatesEnabled(false);
   clear();
   images_.resize(kBaseImageCount);
@@ -224,7 +284,31 @@ void TSceneTree::RebuildTree() {
   popup_ = {};
   TMultiObjData& live = controller_.Live();
   for (std::int32_t m = 0; m < live.MeshCount(); ++m) AddMesh(*live.Mesh(m));
+
+  QTreeWidgetItem* currentNode = nullptr;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    const bool knownMesh = meshes.contains(NodeKey(topLevelItem(i)));
+    ForEachNode(topLevelItem(i), [&](QTreeWidgetItem* node) {
+      const QString key = NodeKey(node);
+      if (expanded.contains(key)) node->setExpanded(true);
+      if (!current.isEmpty() && key == current) currentNode = node;
+      // A target that was not there before (the goal made it) is shown open.
+      if (knownMesh && node->data(0, kKindRole).toInt() == kKindMorphTarget &&
+          !targets.contains(key)) {
+        for (QTreeWidgetItem* p = node->parent(); p; p = p->parent()) {
+          p->setExpanded(true);
+          pinnedOpen_.insert(p);
+        }
+        if (!firstNewTarget) firstNewTarget = node;
+      }
+    });
+  }
+  if (currentNode && !firstNewTarget) setCurrentItem(currentNode);
   setUpdatesEnabled(true);
+  // The scroll bars take the new tree's extent before they go back where they were.
+  doItemsLayout();
+  verticalScrollBar()->setValue(scrollY);
+  horizontalScrollBar()->setValue(scrollX);
 }
 
 QTreeWidgetItem* TSceneTree::AddMorphTargetNode(TMorphTarget& target) {
@@ -253,6 +337,8 @@ void TSceneTree::SetNodeChecked(void* node, bool checked) {
 bool TSceneTree::IsExpanded(void* node) const { return NodeOf(node)->isExpanded(); }
 
 void TSceneTree::SetExpanded(void* node, bool expanded) {
+  // The folders that lead to a target the goal just made stay open.
+  if (!expanded && pinnedOpen_.contains(NodeOf(node))) return;
   TQuiet quiet(*this);
   NodeOf(node)->setExpanded(expanded);
 }

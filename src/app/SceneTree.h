@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QPixmap>
+#include <QSet>
 #include <QTreeWidget>
 #include <cstdint>
 #include <functional>
@@ -131,6 +132,9 @@ class TSceneTree : public QTreeWidget, private ITreeNodeSink, private ITreeExpan
   bool IsExpanded(void* node) const override;
   void SetExpanded(void* node, bool expanded) override;
 
+  // Rebuilds the nodes with the expanded nodes, the current node and the scroll position of
+  // before; a morph target new in a mesh that was there before comes back in `firstNewTarget`.
+  void RebuildKeepingState(QTreeWidgetItem*& firstNewTarget);
   void AddMesh(TObjData& mesh);
   QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const std::string& text, int kind, void* object,
                            int image, std::optional<bool> checked);
@@ -149,6 +153,8 @@ class TSceneTree : public QTreeWidget, private ITreeNodeSink, private ITreeExpan
   TSceneChoice popup_;
   TColourAsk askColour_;
   int busy_ = 0;
+  // The nodes opened for the targets the last rebuild found new.
+  QSet<QTreeWidgetItem*> pinnedOpen_;
 };
 
 }  // namespace tarvel

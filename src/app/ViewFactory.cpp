@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "view/GlProbe.h"
 #include "view/Pictures.h"
 #include "view/Viewport.h"
 
@@ -12,6 +13,13 @@ const QColor kBackground(0, 128, 128);
 }
 
 TViewPart CreateViewArea(TStackController& controller, QWidget* parent) {
+  if (const QString problem = view::OpenGlProblem(); !problem.isEmpty()) {
+    // Everything else of the window works without the 3D view.
+    qWarning("%s", qPrintable(problem));
+    auto* placeholder = new TViewPlaceholder(parent);
+    placeholder->SetMessage(problem);
+    return {placeholder, placeholder};
+  }
   auto* view = new TViewport(controller, parent);
   return {view, view};
 }
@@ -21,9 +29,18 @@ TViewPlaceholder::TViewPlaceholder(QWidget* parent) : QWidget(parent) {
   setMinimumSize(100, 100);
 }
 
+void TViewPlaceholder::SetMessage(const QString& message) {
+  message_ = message;
+  setToolTip(message);
+  update();
+}
+
 void TViewPlaceholder::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), kBackground);
+  if (message_.isEmpty()) return;
+  p.setPen(Qt::white);
+  p.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, message_);
 }
 
 QImage TViewPlaceholder::StoreCameraSlot(int) {

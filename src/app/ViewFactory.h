@@ -17,16 +17,21 @@ struct TViewPart {
 
 using TViewFactory = std::function<TViewPart(TStackController& controller, QWidget* parent)>;
 
-// The OpenGL viewport of the main window.
+// The OpenGL viewport of the main window; where OpenGL 3.3 cannot be had, a placeholder that
+// shows the reason.
 TViewPart CreateViewArea(TStackController& controller, QWidget* parent);
 
-// An empty teal area that can stand where the 3D view goes (for tests without OpenGL); it draws
-// nothing and remembers no camera.
+// An empty teal area that can stand where the 3D view goes (without OpenGL, and for tests); it
+// draws nothing but its message and remembers no camera.
 class TViewPlaceholder : public QWidget, public IViewArea {
   Q_OBJECT
 
  public:
   explicit TViewPlaceholder(QWidget* parent = nullptr);
+
+  // The text shown in the middle of the area, e.g. why there is no 3D view.
+  void SetMessage(const QString& message);
+  const QString& Message() const { return message_; }
 
   void Redraw() override { update(); }
   void ApplyViewSettings() override { update(); }
@@ -42,6 +47,9 @@ class TViewPlaceholder : public QWidget, public IViewArea {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString message_;
 };
 
 }  // namespace tarvel

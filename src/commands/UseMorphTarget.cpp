@@ -147,6 +147,7 @@ void TSCUseMorphTarget::Relink() {
   } else {
     MorphIndex = MorphId = MeshIndex = GroupIndex = MeshId = GroupId = -1;
   }
+  UpdateCaption();
 }
 
 }  // namespace tarvel

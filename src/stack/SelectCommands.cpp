@@ -121,6 +121,8 @@ void TSCSelectGroup::Relink() {
   } else {
     MeshIndex = GroupIndex = MeshId = GroupId = -1;
   }
+  // A group that is missing shows at once, in red.
+  UpdateCaption();
 }
 
 TSCDeselectGroup::TSCDeselectGroup(TStackMng* manager) : TSCSelectGroup(manager) {
@@ -231,6 +233,7 @@ void TSCSelectMaterial::Relink() {
   } else {
     MeshIndex = MaterialIndex = MeshId = MaterialId = -1;
   }
+  UpdateCaption();
 }
 
 TSCDeselectMaterial::TSCDeselectMaterial(TStackMng* manager) : TSCSelectMaterial(manager) {
@@ -360,6 +363,7 @@ void TSCSelectGroupMat::Relink() {
   } else {
     MeshIndex = GroupIndex = EntryIndex = MeshId = GroupId = EntryId = -1;
   }
+  UpdateCaption();
 }
 
 TSCDeselectGroupMat::TSCDeselectGroupMat(TStackMng* manager) : TSCSelectGroupMat(manager) {

@@ -329,6 +329,19 @@ bool TStackController::LoadStack(const std::string& fileName) {
   return true;
 }
 
+std::string filetexts::MissingObjects(int count) {
+  return count == 1 ? "1 command of the stack found no object in the meshes; its line shows "
+                      "\"???\" in red."
+                    : std::to_string(count) +
+                          " commands of the stack found no object in the meshes; their lines "
+                          "show \"???\" in red.";
+}
+
+namespace {
+// Relinked commands whose object is missing carry a red caption.
+bool ObjectMissing(const TStackCommand& command) { return command.Caption.starts_with("<c:Red>"); }
+}  // namespace
+
 void TStackController::InstallLoadedStack(std::unique_ptr<TStackMng> loaded) {
   modified_ = true;
   TBusy busy(*this);
@@ -338,25 +351,33 @@ void TStackController::InstallLoadedStack(std::unique_ptr<TStackMng> loaded) {
   // The loaded commands will work on the meshes loaded now, found again by name.
   stack_->SetPristine(*live_);
   stack_->RelinkAll();
+  int missing = 0;
+  stack_->Commands.ForEach([&](const TStackCommand& c) { missing += ObjectMissing(c) ? 1 : 0; });
   // The view stored with the initial command gives way to the view of now.
   ShowNewStack();
+  if (missing > 0) window_.ShowWarning(filetexts::MissingObjects(missing));
 }
 
 void TStackController::MergeLoadedStack(std::unique_ptr<TStackMng> loaded) {
   // The loaded initial command stays behind and goes with the loaded manager.
+  int missing = 0;
   while (loaded->Count() > 1) {
     std::unique_ptr<TStreamableObject> item = loaded->Commands.AtDelete(1);
     auto& command = static_cast<TStackCommand&>(*item);
     command.Manager = stack_.get();
     // Not in the list yet, so a caption it refreshes is shown by the refill below.
     command.Relink();
+    missing += ObjectMissing(command) ? 1 : 0;
     stack_->Commands.Insert(std::move(item));
   }
   loaded.reset();
-  TBusy busy(*this);
-  FillCommandList();
-  Select(selected_);
-  modified_ = true;
+  {
+    TBusy busy(*this);
+    FillCommandList();
+    Select(selected_);
+    modified_ = true;
+  }
+  if (missing > 0) window_.ShowWarning(filetexts::MissingObjects(missing));
 }
 
 void TStackController::NewProject() {

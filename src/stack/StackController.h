@@ -56,6 +56,8 @@ class IStackWindow : public IMorphNamer {
   virtual TAnswer AskYesNoCancel(std::string_view text) = 0;
   // An "Error" box.
   virtual void ShowError(std::string_view text) = 0;
+  // A "Warning" box with an OK button; a window without one shows it as an error.
+  virtual void ShowWarning(std::string_view text) { ShowError(text); }
   // "Add command in stack": insert at the current position, or add at the end.
   virtual TAddMode AskAddMode() = 0;
 
@@ -88,6 +90,8 @@ inline constexpr const char* kSubstitute =
     "commands will be added at the end of the current stack.";
 inline constexpr const char* kCannotMerge =
     "I can't merge the new stack commands with current because the stacks have different goals";
+// After a stack was loaded: how many of its commands found no object in the meshes.
+std::string MissingObjects(int count);
 }  // namespace filetexts
 
 class TStackController : private ICommandLines {

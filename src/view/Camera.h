@@ -76,6 +76,39 @@ struct TFrustum {
 };
 // The perspective of a view of width x height pixels.
 TFrustum Frustum(int width, int height, double focalLength = kFocalLength);
+// The same perspective between the given near and far planes.
+TFrustum Frustum(int width, int height, double nearPlane, double farPlane,
+                 double focalLength = kFocalLength);
+
+// An axis-aligned box in scene coordinates; empty while Lo exceeds Hi.
+struct TBox {
+  TVec3 Lo{1, 1, 1};
+  TVec3 Hi{-1, -1, -1};
+  bool Empty() const { return Lo.X > Hi.X || Lo.Y > Hi.Y || Lo.Z > Hi.Z; }
+  void Add(const TVec3& p);
+  void Add(const TBox& b);
+  TVec3 Centre() const { return (Lo + Hi) * 0.5; }
+  double Radius() const { return Empty() ? 0 : Length(Hi - Lo) * 0.5; }
+  bool Contains(const TVec3& p) const;
+};
+
+// The near and far planes that keep everything of `drawn` in view from this pose: far just
+// beyond its farthest corner, near just before its nearest, and never closer than far / 10000
+// so that the depth buffer keeps its precision.
+struct TDepthRange {
+  double Near = kNearPlane;
+  double Far = kDepthOfView;
+};
+TDepthRange DepthRange(const TCameraPose& pose, const TBox& drawn);
+
+// The camera moved along its line of sight so that the whole box shows in a view of width x
+// height pixels with a margin around it, looking at the box's centre from the same direction.
+// An empty box leaves the pose as it is.
+TCameraPose FrameBox(const TCameraPose& pose, const TBox& box, int width, int height,
+                     double focalLength = kFocalLength);
+// Whether the whole box shows in the view (and the camera is outside it).
+bool BoxInView(const TCameraPose& pose, const TBox& box, int width, int height,
+               double focalLength = kFocalLength);
 
 // The scale that fits a width x height picture into a box x box square, keeping proportions.
 double FitScale(int width, int height, int box);

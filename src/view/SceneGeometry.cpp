@@ -69,6 +69,7 @@ TGroupStyle StyleOf(const TObjData& mesh, const TGroup& group) {
 void TSceneGeometry::Build(const TMultiObjData& live, TStackCommand* overlay,
                            bool vertexPointsShown) {
   Vertices.clear();
+  WeightColours.clear();
   Indices.clear();
   Points.clear();
   Groups.clear();
@@ -180,6 +181,10 @@ void TSceneGeometry::AddGroup(const TObjData& mesh, std::int32_t meshIndex, cons
         SetColour(v.Colour, mesh.CornerVertex(c).Colour);
       else
         std::copy(faceColour, faceColour + 4, v.Colour);
+      const TObjVertex& vertex = mesh.CornerVertex(c);
+      std::uint8_t weight[4];
+      WeightColour(v.Colour, vertex.Selected ? 1.0f : vertex.SoftWeight, weight);
+      WeightColours.insert(WeightColours.end(), weight, weight + 4);
       Vertices.push_back(v);
     }
     polygonSizes_.push_back(static_cast<std::uint32_t>(corners.size()));
@@ -243,6 +248,7 @@ void TSceneGeometry::AddBox(const TGroup& group) {
       SetNormal(v.Normal, q.N[0], q.N[1], q.N[2]);
       v.Tex[0] = v.Tex[1] = 0;
       SetColour(v.Colour, group.ColorVector);
+      WeightColours.insert(WeightColours.end(), v.Colour, v.Colour + 4);
       Indices.push_back(static_cast<std::uint32_t>(Vertices.size()));
       Vertices.push_back(v);
     }
@@ -310,6 +316,14 @@ TMeshPos TSceneGeometry::GroupOf(std::uint32_t id) const {
   return {Groups[id - 1].Mesh, Groups[id - 1].Group};
 }
 
+void WeightColour(const std::uint8_t base[4], float weight, std::uint8_t out[4]) {
+  const float w = std::clamp(weight, 0.0f, 1.0f);
+  const std::uint8_t end[3] = {kFullWeight.R, kFullWeight.G, kFullWeight.B};
+  for (int i = 0; i < 3; ++i)
+    out[i] = static_cast<std::uint8_t>(std::lround(base[i] + (end[i] - base[i]) * w));
+  out[3] = base[3];
+}
+
 void EncodeId(std::uint32_t id, std::uint8_t out[4]) {
   for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(id >> (8 * i));
 }
@@ -318,6 +332,27 @@ std::uint32_t DecodeId(const std::uint8_t in[4]) {
   std::uint32_t id = 0;
   for (int i = 0; i < 4; ++i) id |= static_cast<std::uint32_t>(in[i]) << (8 * i);
   return id;
+}
+
+std::uint32_t NearestToCentre(std::span<const std::uint32_t> ids, std::span<const float> depths,
+                              int side) {
+  std::uint32_t best = 0;
+  int bestDistance = 0;
+  float bestDepth = 0;
+  const int centre = side / 2;
+  for (std::size_t i = 0; i < ids.size() && i < depths.size(); ++i) {
+    if (ids[i] == 0) continue;
+    const int dx = static_cast<int>(i) % side - centre;
+    const int dy = static_cast<int>(i) / side - centre;
+    const int distance = dx * dx + dy * dy;
+    if (best == 0 || distance < bestDistance ||
+        (distance == bestDistance && depths[i] < bestDepth)) {
+      best = ids[i];
+      bestDistance = distance;
+      bestDepth = depths[i];
+    }
+  }
+  return best;
 }
 
 std::uint32_t NearestId(std::span<const std::uint32_t> ids, std::span<const float> depths) {

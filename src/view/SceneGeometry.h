@@ -28,6 +28,11 @@ constexpr TRgb8 kUnselectedFace{180, 180, 180};
 constexpr TRgb8 kSelectedFace{230, 133, 26};
 constexpr TRgb8 kHighlightVertex{0, 0, 255};
 constexpr TRgb8 kAnchorVertex{255, 255, 0};
+// Where the soft-weight colouring ends, at weight 1.
+constexpr TRgb8 kFullWeight{255, 72, 0};
+
+// The soft-weight colour of a corner: `base` at weight 0 blending into kFullWeight at 1.
+void WeightColour(const std::uint8_t base[4], float weight, std::uint8_t out[4]);
 
 // One polygon corner as the GPU reads it (32 bytes).
 struct TDrawVertex {
@@ -113,6 +118,9 @@ class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
   TMeshPos GroupOf(std::uint32_t id) const;
 
   std::vector<TDrawVertex> Vertices;
+  // One RGBA colour per entry of Vertices: the corner's soft weight as a colour, drawn in place
+  // of the others while the weights are shown.
+  std::vector<std::uint8_t> WeightColours;
   std::vector<std::uint32_t> Indices;
   std::vector<TPointInstance> Points;
   std::vector<TGroupDraw> Groups;
@@ -144,5 +152,9 @@ void EncodeId(std::uint32_t id, std::uint8_t out[4]);
 std::uint32_t DecodeId(const std::uint8_t in[4]);
 // The id of the nearest object among the pixels around the cursor; 0 when none shows one.
 std::uint32_t NearestId(std::span<const std::uint32_t> ids, std::span<const float> depths);
+// The id shown nearest to the centre of a side x side square of pixels (rows of `side`); of
+// equally near ones the nearest to the camera; 0 when none shows one.
+std::uint32_t NearestToCentre(std::span<const std::uint32_t> ids, std::span<const float> depths,
+                              int side);
 
 }  // namespace tarvel::view

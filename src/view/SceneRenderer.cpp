@@ -44,6 +44,7 @@ uniform mat4 uModel;
 uniform int uIdBase;
 uniform bool uPoints;
 uniform float uSize;
+uniform float uMinSize;
 uniform bool uSinglePixels;
 out vec3 vWorld;
 out vec3 vNormal;
@@ -51,7 +52,9 @@ out vec2 vTex;
 out vec4 vColour;
 flat out int vId;
 void main() {
-  vec4 p = vec4(uPoints ? aCentre + aPosition * uSize : aPosition, 1.0);
+  float size = uSize;
+  if (uPoints) size = max(uSize, uMinSize * (uMvp * vec4(aCentre, 1.0)).w);
+  vec4 p = vec4(uPoints ? aCentre + aPosition * size : aPosition, 1.0);
   gl_Position = uMvp * p;
   vWorld = (uModel * p).xyz;
   vNormal = mat3(uModel) * aNormal;
@@ -183,8 +186,8 @@ bool TSceneRenderer::Initialize() {
   if (!meshProgram_ || !lineProgram_) return false;
   vao_ = std::make_unique<QOpenGLVertexArrayObject>();
   vao_->create();
-  for (QOpenGLBuffer* b :
-       {&vertices_, &indices_, &points_, &lines_, &cube_, &cubeIndices_, &ground_, &axes_}) {
+  for (QOpenGLBuffer* b : {&vertices_, &weights_, &indices_, &points_, &lines_, &cube_,
+                           &cubeIndices_, &ground_, &axes_}) {
     b->create();
     b->setUsagePattern(QOpenGLBuffer::StaticDraw);
   }
@@ -198,8 +201,8 @@ bool TSceneRenderer::Initialize() {
 }
 
 void TSceneRenderer::Release() {
-  for (QOpenGLBuffer* b :
-       {&vertices_, &indices_, &points_, &lines_, &cube_, &cubeIndices_, &ground_, &axes_})
+  for (QOpenGLBuffer* b : {&vertices_, &weights_, &indices_, &points_, &lines_, &cube_,
+                           &cubeIndices_, &ground_, &axes_})
     b->destroy();
   pickTarget_.reset();
   groundTexture_.reset();
@@ -290,6 +293,12 @@ void TSceneRenderer::Upload(const TSceneGeometry& g) {
   Fill(lines_, g.Lines.data(), g.Lines.size() * sizeof(TLineVertex));
 }
 
+void TSceneRenderer::UploadWeightColours(const TSceneGeometry& g) {
+  if (!ready_) return;
+  ++weightUploads_;
+  Fill(weights_, g.WeightColours.data(), g.WeightColours.size());
+}
+
 void TSceneRenderer::SetState(const TFrame& frame) {
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
@@ -367,6 +376,7 @@ void TSceneRenderer::UseLitProgram(const QMatrix4x4& viewProjection, const QMatr
   meshProgram_->setUniformValue("uTextured", textured);
   meshProgram_->setUniformValue("uPoints", points);
   meshProgram_->setUniformValue("uSize", frame.PointSize);
+  meshProgram_->setUniformValue("uMinSize", frame.MinPointSizePerDepth);
 }
 
 void TSceneRenderer::DrawGround(const QMatrix4x4& viewProjection, const TFrame& frame) {
@@ -389,6 +399,12 @@ void TSceneRenderer::DrawGroups(const QMatrix4x4& viewProjection, const TFrame& 
   if (geometry.Groups.empty()) return;
   UseLitProgram(viewProjection, MeshModel(), frame, pass, false, false);
   BindDrawVertices(vertices_);
+  if (frame.ShowWeights && pass == TPass::Shade) {
+    // The same corners in their soft-weight colours.
+    weights_.bind();
+    glVertexAttribPointer(kColour, 4, GL_UNSIGNED_BYTE, GL_TRUE, 4, nullptr);
+    weights_.release();
+  }
   indices_.bind();
   const int idLocation = meshProgram_->uniformLocation("uIdBase");
   for (const TMeshDraw& m : geometry.Meshes) {
@@ -533,60 +549,62 @@ void TSceneRenderer::DrawLines(const QMatrix4x4& mvp, const TFrame& frame, QOpen
   lineProgram_->release();
 }
 
-std::uint32_t TSceneRenderer::Pick(const TFrame& frame, QPoint pixel,
+std::uint32_t TSceneRenderer::Pick(const TFrame& frame, QPoint pixel, int radius,
+                                   bool nearestToCursor,
                                    const std::function<void(const QMatrix4x4&)>& draw) {
   if (!ready_) return 0;
-  constexpr int kSide = 3;
-  if (!pickTarget_) {
+  const int side = 2 * radius + 1;
+  if (!pickTarget_ || pickTarget_->width() != side) {
     pickTarget_ = std::make_unique<QOpenGLFramebufferObject>(
-        kSide, kSide, QOpenGLFramebufferObject::Depth, GL_TEXTURE_2D, GL_RGBA8);
+        side, side, QOpenGLFramebufferObject::Depth, GL_TEXTURE_2D, GL_RGBA8);
   }
   GLint previous = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
   pickTarget_->bind();
-  glViewport(0, 0, kSide, kSide);
+  glViewport(0, 0, side, side);
   glClearColor(0, 0, 0, 0);
   glClearDepth(1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   vao_->bind();
   SetState(frame);
 
-  // Maps the 3 x 3 pixels around the cursor onto the whole pick target.
+  // Maps the pixels around the cursor onto the whole pick target.
   const float w = static_cast<float>(std::max(frame.Pixels.width(), 1));
   const float h = static_cast<float>(std::max(frame.Pixels.height(), 1));
   const float cx = 2 * (static_cast<float>(pixel.x()) + 0.5f) / w - 1;
   const float cy = 2 * (h - static_cast<float>(pixel.y()) - 0.5f) / h - 1;
-  const float sx = w / kSide;
-  const float sy = h / kSide;
+  const float sx = w / side;
+  const float sy = h / side;
   const QMatrix4x4 pick(sx, 0, 0, -sx * cx, 0, sy, 0, -sy * cy, 0, 0, 1, 0, 0, 0, 0, 1);
   draw(pick * frame.ViewProjection);
 
-  std::array<std::uint8_t, kSide * kSide * 4> colours{};
-  std::array<float, kSide * kSide> depths{};
+  const auto count = static_cast<std::size_t>(side * side);
+  std::vector<std::uint8_t> colours(count * 4);
+  std::vector<float> depths(count);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, kSide, kSide, GL_RGBA, GL_UNSIGNED_BYTE, colours.data());
-  glReadPixels(0, 0, kSide, kSide, GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
+  glReadPixels(0, 0, side, side, GL_RGBA, GL_UNSIGNED_BYTE, colours.data());
+  glReadPixels(0, 0, side, side, GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glDisable(GL_PRIMITIVE_RESTART);
   glDisable(GL_CULL_FACE);
   vao_->release();
   glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
 
-  std::array<std::uint32_t, kSide * kSide> ids{};
+  std::vector<std::uint32_t> ids(count);
   for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = DecodeId(&colours[i * 4]);
-  return NearestId(ids, depths);
+  return nearestToCursor ? NearestToCentre(ids, depths, side) : NearestId(ids, depths);
 }
 
 std::uint32_t TSceneRenderer::PickGroup(const TFrame& frame, const TSceneGeometry& geometry,
                                         const TMultiObjData& live, QPoint pixel) {
-  return Pick(frame, pixel, [&](const QMatrix4x4& viewProjection) {
+  return Pick(frame, pixel, 1, false, [&](const QMatrix4x4& viewProjection) {
     DrawGroups(viewProjection, frame, geometry, live, TPass::Id);
   });
 }
 
 std::uint32_t TSceneRenderer::PickPoint(const TFrame& frame, const TSceneGeometry& geometry,
                                         const TMultiObjData& live, QPoint pixel) {
-  return Pick(frame, pixel, [&](const QMatrix4x4& viewProjection) {
+  return Pick(frame, pixel, kPointPickRadius, true, [&](const QMatrix4x4& viewProjection) {
     DrawPoints(viewProjection, frame, geometry, live, TPass::Id);
   });
 }

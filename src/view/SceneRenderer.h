@@ -37,7 +37,15 @@ struct TFrame {
   bool BackFaceFill = false;
   bool Ground = true;
   float PointSize = kMaxPointSize;
+  // The half edge of a vertex point, in mesh units, that shows 1.5 pixels at depth 1: no point
+  // is drawn smaller than 3 pixels.
+  float MinPointSizePerDepth = 0;
+  // The faces take their soft-weight colours.
+  bool ShowWeights = false;
 };
+
+// Vertex picks accept the nearest point shown within this many pixels of the cursor.
+constexpr int kPointPickRadius = 4;
 
 class TSceneRenderer : protected QOpenGLFunctions_3_3_Compatibility {
  public:
@@ -57,12 +65,16 @@ class TSceneRenderer : protected QOpenGLFunctions_3_3_Compatibility {
   void Upload(const TSceneGeometry& geometry);
   // How many times Upload ran.
   int Uploads() const { return uploads_; }
+  // Sends only the soft-weight colours to the GPU.
+  void UploadWeightColours(const TSceneGeometry& geometry);
+  int WeightColourUploads() const { return weightUploads_; }
 
   // Draws one frame into the bound framebuffer and waits until OpenGL has finished.
   void Draw(const TFrame& frame, const TSceneGeometry& geometry, const TMultiObjData& live);
 
-  // The pick id of the nearest group, or of the nearest vertex point, drawn in the 3 x 3
-  // pixels around `pixel` (framebuffer pixels, y down); 0 for none.
+  // The pick id of the nearest group drawn in the 3 x 3 pixels around `pixel` (framebuffer
+  // pixels, y down), or of the vertex point drawn nearest to it within kPointPickRadius; 0 for
+  // none.
   std::uint32_t PickGroup(const TFrame& frame, const TSceneGeometry& geometry,
                           const TMultiObjData& live, QPoint pixel);
   std::uint32_t PickPoint(const TFrame& frame, const TSceneGeometry& geometry,
@@ -87,12 +99,14 @@ class TSceneRenderer : protected QOpenGLFunctions_3_3_Compatibility {
   void BindDrawVertices(QOpenGLBuffer& buffer);
   void DrawIndexed(GLenum mode, const TIndexRange& range);
   void SetMeshPolygonMode(const TFrame& frame);
-  // Draws ids through `draw` into a 3 x 3 target around `pixel` and returns the nearest one.
-  std::uint32_t Pick(const TFrame& frame, QPoint pixel,
+  // Draws ids through `draw` into a square target of (2 radius + 1) pixels around `pixel` and
+  // returns the nearest one to the camera or, with `nearestToCursor`, to the cursor.
+  std::uint32_t Pick(const TFrame& frame, QPoint pixel, int radius, bool nearestToCursor,
                      const std::function<void(const QMatrix4x4& viewProjection)>& draw);
 
   bool ready_ = false;
   int uploads_ = 0;
+  int weightUploads_ = 0;
   std::unique_ptr<QOpenGLShaderProgram> meshProgram_;
   std::unique_ptr<QOpenGLShaderProgram> lineProgram_;
   std::unique_ptr<QOpenGLVertexArrayObject> vao_;
@@ -100,6 +114,7 @@ class TSceneRenderer : protected QOpenGLFunctions_3_3_Compatibility {
   std::unique_ptr<QOpenGLFramebufferObject> pickTarget_;
   QOpenGLBuffer vertices_{QOpenGLBuffer::VertexBuffer};
   QOpenGLBuffer indices_{QOpenGLBuffer::IndexBuffer};
+  QOpenGLBuffer weights_{QOpenGLBuffer::VertexBuffer};
   QOpenGLBuffer points_{QOpenGLBuffer::VertexBuffer};
   QOpenGLBuffer lines_{QOpenGLBuffer::VertexBuffer};
   QOpenGLBuffer cube_{QOpenGLBuffer::VertexBuffer};

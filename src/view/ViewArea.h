@@ -39,6 +39,18 @@ class IViewArea {
   // Saves the view as a BMP file at 96 dots per inch; raises EFileWrite with the system's reason.
   virtual void SaveSnapshot(const std::string& fileName) = 0;
 
+  // The camera looks at the centre of the shown meshes, or of the vertices that take part in
+  // the selection, from far enough that all of them show with a margin.
+  virtual void FrameAll() {}
+  virtual void FrameSelection() {}
+  // A figure was loaded: the view frames the shown meshes when they would not all show (or
+  // the camera is inside them), or would show as a speck.
+  virtual void FrameIfOutOfView() {}
+  // The camera, light and target back at their start positions.
+  virtual void ResetCamera() {}
+  // Colours the surface by soft weight instead of the colour mode.
+  virtual void SetShowWeights(bool shown) { (void)shown; }
+
   // Called when a click in pick mode 1 or 2 hits a group.
   std::function<void(TGroup&)> GroupPicked;
 };

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "view/Pictures.h"
@@ -78,6 +79,8 @@ bool TViewport::GlReady() const { return renderer_->Ready(); }
 
 int TViewport::GeometryUploads() const { return renderer_->Uploads(); }
 
+int TViewport::WeightColourUploads() const { return renderer_->WeightColourUploads(); }
+
 // ---------------------------------------------------------------------------------------------
 // Drawing
 
@@ -91,11 +94,104 @@ void TViewport::RebuildIfNeeded() {
   TStackCommand* overlay = controller_.Stack() ? controller_.SelectedCommand() : nullptr;
   geometry_->Build(Live(), overlay, controller_.View().VertexPoints);
   renderer_->Upload(*geometry_);
+  weightsUploaded_ = false;
   dirty_ = false;
+  UploadWeightsIfNeeded();
+}
+
+void TViewport::UploadWeightsIfNeeded() {
+  // The weights go to the GPU only while they are shown; the geometry stays as it is.
+  if (!showWeights_ || weightsUploaded_ || dirty_ || !renderer_->Ready()) return;
+  renderer_->UploadWeightColours(*geometry_);
+  weightsUploaded_ = true;
+}
+
+view::TBox TViewport::MeshBox() const {
+  view::TBox box;
+  const TMultiObjData& live = controller_.Live();
+  for (std::int32_t m = 0; m < live.MeshCount(); ++m) {
+    const TObjData* mesh = live.Mesh(m);
+    if (!mesh->Visible) continue;
+    mesh->Groups.ForEach([&](const TGroup& g) {
+      if (!g.Visible || g.Faces.empty()) return;
+      const TBaseVertex& lo = g.BoxMin;
+      const TBaseVertex& hi = g.BoxMax;
+      if (lo.X > hi.X || lo.Y > hi.Y || lo.Z > hi.Z) return;
+      box.Add(ToVec(lo) * view::kDisplayScale);
+      box.Add(ToVec(hi) * view::kDisplayScale);
+    });
+  }
+  return box;
+}
+
+view::TBox TViewport::SelectionBox() const {
+  view::TBox box;
+  const TMultiObjData& live = controller_.Live();
+  for (std::int32_t m = 0; m < live.MeshCount(); ++m) {
+    const TObjData* mesh = live.Mesh(m);
+    for (std::int32_t i = 0; i < mesh->Vertices.Count(); ++i) {
+      const TObjVertex& v = mesh->Vertices[i];
+      if (!v.TakesPart()) continue;
+      const TBaseVertex& at = v.ShapedLink ? *v.ShapedLink : static_cast<const TBaseVertex&>(v);
+      box.Add(ToVec(at) * view::kDisplayScale);
+    }
+  }
+  return box;
+}
+
+view::TDepthRange TViewport::DepthRange() const {
+  // The axes and the ground reach 3 units from the origin.
+  view::TBox drawn = MeshBox();
+  drawn.Add(TVec3{-3, -3, -3});
+  drawn.Add(TVec3{3, 3, 3});
+  return view::DepthRange(Pose(), drawn);
+}
+
+void TViewport::FrameBox(const view::TBox& box) {
+  if (box.Empty()) return;
+  SetPose(view::FrameBox(Pose(), box, width(), height()));
+  RefreshPointSize();
+  PlaceLight();
+}
+
+void TViewport::FrameAll() { FrameBox(MeshBox()); }
+
+void TViewport::FrameSelection() { FrameBox(SelectionBox()); }
+
+void TViewport::FrameIfOutOfView() {
+  // A view not on the screen has no size to fit the meshes into.
+  if (!isVisible()) return;
+  const view::TBox box = MeshBox();
+  if (box.Empty()) return;
+  // A figure that shows as a speck is framed too.
+  const double across =
+      box.Radius() * 2 / view::Length(Pose().Position - box.Centre()) * view::PixelsPerUnit();
+  const bool speck = across < std::min(width(), height()) / 20.0;
+  if (speck || !view::BoxInView(Pose(), box, width(), height())) FrameBox(box);
+}
+
+void TViewport::ResetCamera() {
+  TViewSettings& v = controller_.View();
+  v.CameraPosition = ToPoint(view::kStartCamera);
+  v.LightPosition = ToPoint(view::kStartLight);
+  v.TargetPosition = ToPoint(view::kStartTarget);
+  RefreshPointSize();
+  update();
+}
+
+void TViewport::SetShowWeights(bool shown) {
+  showWeights_ = shown;
+  if (shown && isValid()) {
+    makeCurrent();
+    UploadWeightsIfNeeded();
+    doneCurrent();
+  }
+  update();
 }
 
 QMatrix4x4 TViewport::ViewProjection() const {
-  const view::TFrustum f = view::Frustum(width(), height());
+  const view::TDepthRange depth = DepthRange();
+  const view::TFrustum f = view::Frustum(width(), height(), depth.Near, depth.Far);
   QMatrix4x4 projection;
   projection.frustum(static_cast<float>(f.Left), static_cast<float>(f.Right),
                      static_cast<float>(f.Bottom), static_cast<float>(f.Top),
@@ -121,11 +217,15 @@ view::TFrame TViewport::Frame() const {
   frame.BackFaceFill = v.BackFaceFill;
   frame.Ground = v.GroundShown && !moving_;
   frame.PointSize = pointSize_;
+  frame.MinPointSizePerDepth = static_cast<float>(
+      1.5 / (view::kDisplayScale * view::PixelsPerUnit() * std::max(ratio, 0.01)));
+  frame.ShowWeights = showWeights_ && weightsUploaded_;
   return frame;
 }
 
 void TViewport::paintGL() {
   RebuildIfNeeded();
+  UploadWeightsIfNeeded();
   renderer_->Draw(Frame(), *geometry_, Live());
 }
 

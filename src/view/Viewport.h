@@ -46,6 +46,12 @@ class TViewport : public QOpenGLWidget, public IViewArea {
   bool RecallCameraSlot(int slot) override;
   QImage RenderImage() override;
   void SaveSnapshot(const std::string& fileName) override;
+  void FrameAll() override;
+  void FrameSelection() override;
+  void FrameIfOutOfView() override;
+  void ResetCamera() override;
+  void SetShowWeights(bool shown) override;
+  bool ShowWeights() const { return showWeights_; }
 
   // The camera steps the mouse makes. Each begins a camera move (reduced drawing, ground
   // hidden, back to normal 400 ms after the last step) and places the light.
@@ -69,8 +75,16 @@ class TViewport : public QOpenGLWidget, public IViewArea {
   bool GlReady() const;
   // Draws the view into the widget's framebuffer now and waits until OpenGL has finished.
   void DrawNow();
-  // How many times the geometry was sent to the GPU.
+  // How many times the geometry was sent to the GPU, and the soft-weight colours alone.
   int GeometryUploads() const;
+  int WeightColourUploads() const;
+  // The box of the shown meshes in scene coordinates (the display scale applied); empty
+  // without any.
+  view::TBox MeshBox() const;
+  // The box of the vertices that take part in the selection, in scene coordinates.
+  view::TBox SelectionBox() const;
+  // The near and far planes of the view now.
+  view::TDepthRange DepthRange() const;
 
  protected:
   void initializeGL() override;
@@ -83,6 +97,8 @@ class TViewport : public QOpenGLWidget, public IViewArea {
   void BeginCameraMove();
   void EndCameraMove();
   void RebuildIfNeeded();
+  void UploadWeightsIfNeeded();
+  void FrameBox(const view::TBox& box);
   view::TFrame Frame() const;
   QMatrix4x4 ViewProjection() const;
   void ReleaseGl();
@@ -102,6 +118,8 @@ class TViewport : public QOpenGLWidget, public IViewArea {
   bool dirty_ = true;
   bool moving_ = false;
   bool warned_ = false;
+  bool showWeights_ = false;
+  bool weightsUploaded_ = false;
   float pointSize_ = view::kMaxPointSize;
   int cursorMode_ = 0;
   QPoint lastMouse_;

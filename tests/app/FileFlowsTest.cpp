@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <charconv>
 #include <filesystem>
@@ -24,6 +26,7 @@
 #include "app/SceneTree.h"
 #include "mesh/ObjReader.h"
 #include "view/Camera.h"
+#include "view/Viewport.h"
 
 namespace tarvel::test {
 namespace {
@@ -175,7 +178,10 @@ class FileFlowsTest : public TFormMainTest {
 
 TEST_F(FileFlowsTest, FiguresAreAddedAndTheCameraAimsAtTheCentreOfAll) {
   // The real viewport, never shown: it keeps the camera without drawing.
-  Window(CreateViewArea);
+  Window([](TStackController& controller, QWidget* parent) {
+    auto* real = new TViewport(controller, parent);
+    return TViewPart{real, real};
+  });
   LoadFigureFromMenu(Sample());
   ASSERT_EQ(p.OpenDialogs.size(), 1u);
   EXPECT_EQ(p.OpenDialogs[0].Title, "Open Poser file obj");
@@ -336,7 +342,8 @@ TEST_F(FileFlowsTest, AnImportThatCannotBeReadSaysWhyAndAddsNothing) {
     QString Message;  // empty: any reason naming the file
   } cases[] = {
       {"missing.obj", "", fileflows::kFileNotFound},
-      {"short.obj", "v 1 2 3\r\nv 1 2 3\r\n", fileflows::kWrongVertexCount},
+      {"short.obj", "v 1 2 3\r\nv 1 2 3\r\n",
+       fileflows::WrongVertexCount(static_cast<int>(SampleHead().size()), 2)},
       {"broken.obj", "v 1 x 3\r\n", ""},
   };
   for (const auto& c : cases) {
@@ -381,43 +388,43 @@ TEST_F(FileFlowsTest, CancelInEveryDialogChangesNothing) {
        [&] { Item("MnuLoadObj")->trigger(); },
        {},
        {""},
-       {"Open Poser file obj", "WaveFront OBJ (*.obj)|*.obj", "", ""},
+       {"Open Poser file obj", "WaveFront OBJ (*.obj)|*.obj", "", "", "figure", ""},
        false},
       {"Load project",
        [&] { Item("ActLoadPrj")->trigger(); },
        {B::No},
        {""},
-       {"Open project file", "Vantor VNX (*.vnx)|*.vnx", "", ""},
+       {"Open project file", "Vantor VNX (*.vnx)|*.vnx", "", "", "project", ""},
        false},
       {"Save project As",
        [&] { Item("ActSavePrj")->trigger(); },
        {},
        {""},
-       {"Save project file", "Vantor VNX (*.vnx)|*.vnx", "vnx", ""},
+       {"Save project file", "Vantor VNX (*.vnx)|*.vnx", "vnx", "", "project", ""},
        true},
       {"Save project, never saved",
        [&] { Item("ActSave")->trigger(); },
        {},
        {""},
-       {"Save project file", "Vantor VNX (*.vnx)|*.vnx", "vnx", ""},
+       {"Save project file", "Vantor VNX (*.vnx)|*.vnx", "vnx", "", "project", ""},
        true},
       {"overwrite question No",
        [&] { Item("ActSavePrj")->trigger(); },
        {B::No},
        {Path("Old"), ""},
-       {"Save project file", "Vantor VNX (*.vnx)|*.vnx", "vnx", ""},
+       {"Save project file", "Vantor VNX (*.vnx)|*.vnx", "vnx", "", "project", ""},
        true},
       {"Snapshoot",
        [&] { Item("MnuSnapshot")->trigger(); },
        {},
        {""},
-       {"", "Bitmaps (*.bmp)|*.bmp", "bmp", ""},
+       {"", "Bitmaps (*.bmp)|*.bmp", "bmp", "", "snapshot", ""},
        true},
       {"Import Poser Morph target",
        [&] { ChoosePopup(HeadTargetsFolder(), "Import Poser Morph target"); },
        {},
        {""},
-       {"Open Poser Target Geometry", "WaveFront OBJ (*.obj)|*.obj", "", ""},
+       {"Open Poser Target Geometry", "WaveFront OBJ (*.obj)|*.obj", "", "", "target", ""},
        false},
       {"Export Morph target",
        [&] {
@@ -425,19 +432,22 @@ TEST_F(FileFlowsTest, CancelInEveryDialogChangesNothing) {
        },
        {},
        {""},
-       {"Export Poser Target Geometry", "WaveFront OBJ (*.obj)|*.obj", "obj", "Smile"},
+       {"Export Poser Target Geometry", "WaveFront OBJ (*.obj)|*.obj", "obj", "Smile", "target",
+        ""},
        true},
       {"Load stack",
        [&] { Item("ActLoadStack")->trigger(); },
        {},
        {""},
-       {"Load stack from file", "Stack STK (*.stk)|*.stk|Stack as JSON (*.json)|*.json", "stk", ""},
+       {"Load stack from file", "Stack STK (*.stk)|*.stk|Stack as JSON (*.json)|*.json", "stk", "",
+        "stack", ""},
        false},
       {"Save stack",
        [&] { Item("ActSaveStack")->trigger(); },
        {},
        {""},
-       {"Save stack on file", "Stack STK (*.stk)|*.stk|Stack as JSON (*.json)|*.json", "stk", ""},
+       {"Save stack on file", "Stack STK (*.stk)|*.stk|Stack as JSON (*.json)|*.json", "stk", "",
+        "stack", ""},
        true},
   };
   for (const auto& c : cases) {
@@ -454,6 +464,7 @@ TEST_F(FileFlowsTest, CancelInEveryDialogChangesNothing) {
     EXPECT_EQ(shown.back().Filter, c.Dialog.Filter);
     EXPECT_EQ(shown.back().DefaultExtension, c.Dialog.DefaultExtension);
     EXPECT_EQ(shown.back().ProposedName, c.Dialog.ProposedName);
+    EXPECT_EQ(shown.back().Kind, c.Dialog.Kind);
     EXPECT_TRUE(p.MessageAnswers.empty()) << "every scripted question was asked";
     EXPECT_EQ(Work(), before);
   }
@@ -570,6 +581,138 @@ TEST_F(FileFlowsTest, AStackSavedOnAFigureWorksOnTheFigureReadAgain) {
   SelectLine(2);
   ExpectMovedBy(Positions(Head()), original, dy);
   EXPECT_EQ(p.Messages.size(), 3u) << "the new-project question and two substitution questions";
+}
+
+TEST_F(FileFlowsTest, TheWrongCountMessageKeepsItsTextAndTellsBothCounts) {
+  const QString text = fileflows::WrongVertexCount(1713, 17136);
+  EXPECT_EQ(text.section('\n', 0, 0), fileflows::kWrongVertexCount);
+  EXPECT_EQ(text.section('\n', 1), "The group has 1713 vertices, the file 17136.");
+}
+
+TEST_F(FileFlowsTest, TheTreeKeepsWhatWasOpenAndShowsTheGoalsNewTargets) {
+  Window();
+  form->resize(900, 300);
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  LoadFigureFromMenu(Sample());
+  QTreeWidget* tree = form->Tree();
+  // The user opens the mesh, its groups and the chest, scrolls down and picks the chest.
+  QTreeWidgetItem* mesh = tree->topLevelItem(0);
+  mesh->setExpanded(true);
+  mesh->child(0)->setExpanded(true);
+  QTreeWidgetItem* chest = TSceneTree::NodeOf(C().Live().Mesh(0)->GroupByName("chest")->TreeNode);
+  chest->setExpanded(true);
+  tree->setCurrentItem(chest);
+  const double dy = LiftHead();
+  ASSERT_GT(dy, 0);
+  tree->verticalScrollBar()->setValue(3);
+  const auto shown = [&] {
+    QStringList open;
+    std::function<void(QTreeWidgetItem*, const QString&)> walk = [&](QTreeWidgetItem* n,
+                                                                     const QString& path) {
+      const QString here = path + "/" + n->text(0);
+      if (n->isExpanded()) open << here;
+      for (int i = 0; i < n->childCount(); ++i) walk(n->child(i), here);
+    };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) walk(tree->topLevelItem(i), "");
+    return open;
+  };
+  const QStringList before = shown();
+  ASSERT_TRUE(before.contains("/figure/Groups")) << before.join(' ').toStdString();
+  const QString current = tree->currentItem()->text(0);
+
+  // Line clicks rebuild the tree; it looks as it did.
+  for (const int line : {0, 2, 1}) {
+    SelectLine(line);
+    EXPECT_EQ(shown(), before) << "line " << line;
+    ASSERT_NE(tree->currentItem(), nullptr);
+    EXPECT_EQ(tree->currentItem()->text(0), current);
+    EXPECT_EQ(tree->verticalScrollBar()->value(), 3);
+  }
+
+  // After the goal the new target is open and current.
+  SelectLine(2);
+  p.Names = {{"head_", "head_up"}};
+  p.MessageAnswers = {QMessageBox::No};  // keep the stack
+  form->GoalItems()[0]->trigger();
+  TMorphTarget* target = Head().MorphTargetByName("head_up");
+  ASSERT_NE(target, nullptr);
+  QTreeWidgetItem* node = TSceneTree::NodeOf(target->TreeNode);
+  EXPECT_EQ(tree->currentItem(), node);
+  for (QTreeWidgetItem* n = node->parent(); n; n = n->parent())
+    EXPECT_TRUE(n->isExpanded()) << n->text(0).toStdString();
+  EXPECT_EQ(shown().filter("/chest").size(), before.filter("/chest").size())
+      << shown().join(' ').toStdString() << "\n"
+      << before.join(' ').toStdString();
+}
+
+TEST_F(FileFlowsTest, AStackOnAFigureWithoutItsGroupsShowsTheMissingLinesRedAtOnce) {
+  Window();
+  LoadFigureFromMenu(Sample());
+  LiftHead();
+  p.SaveFileAnswers = {Path("Lift")};
+  Item("ActSaveStack")->trigger();
+
+  p.MessageAnswers = {QMessageBox::No};
+  Item("MnuNewProject")->trigger();
+  LoadFigureFromMenu(Sample());
+  Head().Name = "skull";  // a figure whose head is named otherwise
+  p.Messages.clear();
+  p.OpenFileAnswers = {Path("Lift.stk")};
+  Item("ActLoadStack")->trigger();
+  ASSERT_EQ(form->CommandList()->count(), 3);
+  EXPECT_TRUE(form->CommandList()->LineText(1).starts_with("<c:Red>"))
+      << form->CommandList()->LineText(1);
+  EXPECT_FALSE(form->CommandList()->LineText(2).starts_with("<c:Red>"));
+  ASSERT_EQ(p.Messages.size(), 1u);
+  EXPECT_EQ(p.Messages[0].Title, "Warning");
+  EXPECT_EQ(p.Messages[0].Text.toStdString(), filetexts::MissingObjects(1));
+
+  // Appended to the stack, the same commands warn once more, for their own line.
+  p.OpenFileAnswers = {Path("Lift.stk")};
+  p.MessageAnswers = {QMessageBox::No};
+  Item("ActLoadStack")->trigger();
+  ASSERT_EQ(form->CommandList()->count(), 5);
+  EXPECT_TRUE(form->CommandList()->LineText(3).starts_with("<c:Red>"));
+  EXPECT_EQ(p.Messages.back().Text.toStdString(), filetexts::MissingObjects(1));
+
+  // On the figure that has the group nothing is red and nothing warns.
+  C().Live().Mesh(0)->GroupByName("skull")->Name = "head";
+  p.Messages.clear();
+  p.OpenFileAnswers = {Path("Lift.stk")};
+  p.MessageAnswers = {QMessageBox::Yes};
+  Item("ActLoadStack")->trigger();
+  EXPECT_FALSE(form->CommandList()->LineText(1).starts_with("<c:Red>"));
+  EXPECT_EQ(p.Messages.size(), 1u) << "only the substitution question";
+}
+
+TEST_F(FileFlowsTest, EachKindOfFileDialogOpensWhereItsLastFileWas) {
+  Window();
+  std::filesystem::create_directories(dir.Path() / "figures");
+  std::filesystem::copy_file(SamplePath(), dir.Path() / "figures" / "figure.obj");
+  const QString figures = Path("figures");
+  LoadFigureFromMenu(Path("figures/figure.obj"));
+  ASSERT_EQ(p.OpenDialogs.size(), 1u);
+  EXPECT_TRUE(p.OpenDialogs[0].Folder.isEmpty()) << "the first time: the working folder";
+  LiftHead();
+  p.SaveFileAnswers = {Path("Lift")};
+  Item("ActSaveStack")->trigger();
+
+  // Another kind keeps its own folder; the figure's is remembered, also by a new window.
+  form.reset();
+  Window();
+  LoadFigureFromMenu(Path("figures/figure.obj"));
+  EXPECT_EQ(QFileInfo(p.OpenDialogs.back().Folder).canonicalFilePath(),
+            QFileInfo(figures).canonicalFilePath());
+  StartStack();
+  p.SaveFileAnswers = {Path("Again")};
+  Item("ActSaveStack")->trigger();
+  EXPECT_EQ(QFileInfo(p.SaveDialogs.back().Folder).canonicalFilePath(),
+            QFileInfo(Path("")).canonicalFilePath());
+  p.OpenFileAnswers = {QString()};
+  p.MessageAnswers = {QMessageBox::No};  // do not save the work first
+  Item("ActLoadPrj")->trigger();
+  EXPECT_TRUE(p.OpenDialogs.back().Folder.isEmpty());
 }
 
 TEST_F(FileFlowsTest, ADamagedProjectIsRefusedAndTheWorkStays) {

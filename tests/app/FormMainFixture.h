@@ -162,7 +162,17 @@ class TRecordingView : public QWidget, public IViewArea {
   }
   QImage RenderImage() override { return QImage(4, 4, QImage::Format_RGB888); }
   void SaveSnapshot(const std::string&) override {}
+  void FrameAll() override { ++FramedAll; }
+  void FrameSelection() override { ++FramedSelection; }
+  void FrameIfOutOfView() override { ++FrameChecks; }
+  void ResetCamera() override { ++CameraResets; }
+  void SetShowWeights(bool shown) override { Weights.push_back(shown); }
 
+  int FramedAll = 0;
+  int FramedSelection = 0;
+  int FrameChecks = 0;
+  int CameraResets = 0;
+  std::vector<bool> Weights;
   int Redraws = 0;
   int Applied = 0;
   int LightPlacings = 0;

@@ -99,7 +99,8 @@ TEST_F(TFormMainTest, MenusHoldTheirEntriesInOrder) {
   EXPECT_EQ(Captions(SubMenu(f.FileMenu(), "&Import")), (L{"Load Poser &Obj"}));
   EXPECT_EQ(Captions(f.DisplayMenu()),
             (L{"&Camera", "&Object colors", "&Tracking mode", "Display mode", "&Mesh",
-               "Face culling", "Back faces mode", "Show ground plane"}));
+               "Face culling", "Back faces mode", "Show ground plane", "Show weights", "-",
+               "Frame all", "Frame selection"}));
   const struct {
     const char* Title;
     L Entries;
@@ -142,9 +143,11 @@ TEST_F(TFormMainTest, ToolPagesHoldTheirButtonsWithTagsAndHints) {
         {29010, memo},
         {29010, memo},
         {29010, memo},
+        {29050, "Show all the meshes in the view"},
         {29020, "Show colors of groups"},
         {29020, "Show colors of materials"},
         {29020, "Show colors of selection"},
+        {29060, "Colour the surface by soft selection weight"},
         {29030, "See all mesh"},
         {29030, "See only the right side of the mesh"},
         {29030, "See only the left side of the mesh"},
@@ -471,9 +474,38 @@ TEST_F(TFormMainTest, NewProjectAsksThenEmptiesEverything) {
   EXPECT_EQ(f.Tree()->topLevelItemCount(), 0);
   EXPECT_TRUE(f.TargetItems()[0]->isEnabled());
   EXPECT_EQ(f.windowTitle().toStdString(), "Tarvel V.1.0a  [NoName]");
+  EXPECT_EQ(view->CameraResets, 1) << "the camera goes back to where it starts";
   // Not modified now: no question.
   f.findChild<QAction*>("MnuNewProject")->trigger();
   EXPECT_EQ(prompts.Messages.size(), 2u);
+}
+
+TEST_F(TFormMainTest, FramingAndShowWeightsReachTheViewFromMenuKeysAndButtons) {
+  TFormMain& f = Form();
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  ASSERT_TRUE(f.OpenFile(QString::fromStdString(SamplePath())));
+  EXPECT_EQ(view->FrameChecks, 1) << "a loaded figure is framed when it would not show";
+
+  Action("ActFrameAll")->trigger();
+  QTest::mouseClick(f.ToolButtons(TFormMain::kTagFrame).at(0), Qt::LeftButton);
+  for (const Qt::Key key : {Qt::Key_F, Qt::Key_Home}) {
+    f.activateWindow();
+    QTest::keyClick(&f, key);
+  }
+  EXPECT_EQ(view->FramedAll, 4);
+  Action("ActFrameSelection")->trigger();
+  EXPECT_EQ(view->FramedSelection, 1);
+
+  // Menu entry and button toggle one setting, and both show it.
+  QToolButton* weights = f.ToolButtons(TFormMain::kTagWeights).at(0);
+  Action("ActShowWeights")->trigger();
+  EXPECT_TRUE(f.ShowWeights());
+  EXPECT_TRUE(weights->isChecked());
+  QTest::mouseClick(weights, Qt::LeftButton);
+  EXPECT_FALSE(f.ShowWeights());
+  EXPECT_FALSE(Action("ActShowWeights")->isChecked());
+  EXPECT_EQ(view->Weights, (std::vector<bool>{true, false}));
 }
 
 TEST_F(TFormMainTest, OpensPoserObjFilesAndProjectsNamedOnTheCommandLine) {

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 #include <vector>
 
 #include "stack/SelectCommands.h"
@@ -156,6 +157,18 @@ TEST_F(TQtParamPanelTest, TextsAreLatin1AndCurvesAreRedOnWhite) {
   const QImage shown = panel.Controls().at(2)->Widget()->grab().toImage();
   EXPECT_EQ(shown.pixelColor(20, 20), QColor(Qt::red));
   EXPECT_EQ(shown.pixelColor(45, 5), QColor(Qt::white));
+}
+
+TEST_F(TQtParamPanelTest, LabelsFitEveryTextTheyGet) {
+  ILabel& label = panel.AddLabel(3, 3, "Vertex: 0");
+  ITextLine& line = panel.AddTextLine({3, 20, 60, panel.LabelHeight()}, "");
+  for (const char* text : {"Vertex: 17136", "Vertex: 7", "Vertex: 1234567890123"}) {
+    label.SetText(text);
+    EXPECT_EQ(label.Bounds().Width, panel.TextWidth(text)) << text;
+    line.SetText(text);
+    // A text line keeps the width it was given, and grows for a longer text.
+    EXPECT_EQ(line.Bounds().Width, std::max(60, panel.TextWidth(text))) << text;
+  }
 }
 
 TEST_F(TQtParamPanelTest, ClearRemovesEveryControl) {

@@ -131,5 +131,57 @@ TEST(CameraTest, FitScaleKeepsProportions) {
   }
 }
 
+TEST(CameraTest, FramingFitsBoxesOfEverySizeAndTheDepthRangeHoldsThem) {
+  for (const double size : {0.01, 1.0, 85.0, 50000.0}) {
+    SCOPED_TRACE(size);
+    TBox box;
+    box.Add(TVec3{-0.2 * size, 0, -0.1 * size});
+    box.Add(TVec3{0.2 * size, size, 0.1 * size});
+    const TCameraPose start{kStartCamera, kStartTarget, {0, 1, 0}};
+    const TCameraPose framed = FrameBox(start, box, 640, 480);
+    EXPECT_TRUE(BoxInView(framed, box, 640, 480));
+    EXPECT_FALSE(box.Contains(framed.Position));
+    // It looks from where the camera looked, at the box's centre.
+    EXPECT_LT(Length(Unit(framed.Position - framed.Target) - Unit(kStartCamera)), 1e-9);
+    EXPECT_LT(Length(framed.Target - box.Centre()), 1e-9 * size);
+    // Not much farther than needed: a box twice the size would not fit.
+    TBox twice;
+    twice.Add(box.Centre() - (box.Hi - box.Lo));
+    twice.Add(box.Centre() + (box.Hi - box.Lo));
+    EXPECT_FALSE(BoxInView(framed, twice, 640, 480));
+    // Every zoom keeps the whole box between the planes.
+    for (const double delta : {-8000.0, 0.0, 8000.0, 80000.0}) {
+      const TCameraPose pose = Zoom(framed, delta);
+      const TDepthRange range = DepthRange(pose, box);
+      const TVec3 forward = Unit(pose.Target - pose.Position);
+      for (int c = 0; c < 8; ++c) {
+        const TVec3 corner{(c & 4) ? box.Hi.X : box.Lo.X, (c & 2) ? box.Hi.Y : box.Lo.Y,
+                           (c & 1) ? box.Hi.Z : box.Lo.Z};
+        const double depth = Dot(corner - pose.Position, forward);
+        if (depth > 0) {
+          EXPECT_GE(depth, range.Near) << delta;
+        }
+        EXPECT_LE(depth, range.Far) << delta;
+      }
+      EXPECT_GT(range.Near, 0);
+      EXPECT_GE(range.Near, range.Far / 10001);
+    }
+  }
+}
+
+TEST(CameraTest, AnEmptyBoxLeavesTheCameraAndTheStartPlanes) {
+  const TCameraPose start{kStartCamera, kStartTarget, {0, 1, 0}};
+  const TBox empty;
+  EXPECT_TRUE(empty.Empty());
+  EXPECT_EQ(FrameBox(start, empty, 640, 480).Position, start.Position);
+  EXPECT_TRUE(BoxInView(start, empty, 640, 480));
+  EXPECT_EQ(DepthRange(start, empty).Far, kDepthOfView);
+  // A camera inside the box never sees all of it.
+  TBox around;
+  around.Add(kStartCamera - TVec3{1, 1, 1});
+  around.Add(kStartCamera + TVec3{1, 1, 1});
+  EXPECT_FALSE(BoxInView(start, around, 640, 480));
+}
+
 }  // namespace
 }  // namespace tarvel::view
