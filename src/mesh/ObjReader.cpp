@@ -1,5 +1,6 @@
 #include "mesh/ObjReader.h"
 
+#include "mesh/FileCheck.h"
 #include "mesh/NumberText.h"
 
 #include <fcntl.h>
@@ -13,12 +14,15 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tarvel {
 
-EObjRead::EObjRead(std::string file, long line, std::string reason)
-    : std::runtime_error(file + (line > 0 ? ", line " + std::to_string(line) : std::string()) +
-                         ": " + reason),
+EObjRead::EObjRead(std::string file, long line, std::string reason, bool sentence)
+    : std::runtime_error(PrintableText(file) +
+                         (line > 0 ? ", line " + std::to_string(line) : std::string()) +
+                         (sentence ? " " : ": ") + reason),
       file_(std::move(file)),
       line_(line),
       reason_(std::move(reason)) {}
@@ -37,6 +41,15 @@ constexpr std::array<std::array<int, 3>, 33> kColourTable = {{
 
 // Blanks and control characters are trimmed from both ends of a line and of fields.
 inline bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
+// A blank or a tab separates a keyword from its fields and one number from the next.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline const char* FindBlank(const char* p, const char* e) {
+  while (p < e && !IsBlank(*p)) ++p;
+  return p < e ? p : nullptr;
+}
+
+// A file whose first bytes hold a NUL is no text file.
+constexpr std::size_t kBinaryProbe = 4096;
 
 struct TText {
   const char* p;
@@ -46,6 +59,11 @@ struct TText {
   std::string_view View() const { return {p, Size()}; }
   bool StartsWith(std::string_view prefix) const {
     return Size() >= prefix.size() && std::memcmp(p, prefix.data(), prefix.size()) == 0;
+  }
+  // The keyword followed by a blank or a tab.
+  bool IsKeyword(std::string_view keyword) const {
+    return Size() > keyword.size() && std::memcmp(p, keyword.data(), keyword.size()) == 0 &&
+           IsBlank(p[keyword.size()]);
   }
 };
 
@@ -57,7 +75,7 @@ inline TText Trim(TText t) {
 
 // The fields after the keyword: from the first blank on, trimmed.
 inline TText AfterKeyword(TText line) {
-  const char* blank = static_cast<const char*>(std::memchr(line.p, ' ', line.Size()));
+  const char* blank = FindBlank(line.p, line.e);
   return Trim(TText{blank ? blank + 1 : line.e, line.e});
 }
 
@@ -81,6 +99,11 @@ class TObjParser {
   [[noreturn]] void Fail(const std::string& reason) const {
     throw EObjRead(fileName_, line_, reason);
   }
+  // Names and materials are found by their case-folded text.
+  struct TNameIndex {
+    std::unordered_map<std::string, std::int32_t> Map;
+    bool Built = false;
+  };
   double Number(const char*& p, const char* e, const char* what) const;
   void Point(TText fields, TBaseVertex& p, bool optionalThird, const char* what);
   void Vertex(TText line);
@@ -89,7 +112,8 @@ class TObjParser {
   void Face(TText line);
   TCornerText Corner(const char*& p, const char* e) const;
   template <class T>
-  std::int32_t Select(TTypedCollection<T>& list, TText line, std::int32_t& counter, bool hasId);
+  std::int32_t Select(TTypedCollection<T>& list, TNameIndex& index, TText line,
+                      std::int32_t& counter, bool hasId);
 
   void BuildGroupVertexLists();
   void ComputeNormals();
@@ -109,13 +133,15 @@ class TObjParser {
   // The group-material pair whose entry the last face made sure of.
   std::int32_t entryGroup_ = -1;
   std::int32_t entryMaterial_ = -1;
+  TNameIndex groupIndex_, materialIndex_, smoothIndex_;
+  // Group and material of every group-material entry made, as (group << 32) | material.
+  std::unordered_set<std::uint64_t> entries_;
 };
 
-// The text of the field that starts at p: up to the next blank.
+// The text of the field that starts at p, up to the next blank, fit for a message.
 inline std::string FieldText(const char* p, const char* e) {
-  const char* blank =
-      static_cast<const char*>(std::memchr(p, ' ', static_cast<std::size_t>(e - p)));
-  return std::string(p, blank ? blank : e);
+  const char* blank = FindBlank(p, e);
+  return PrintableText(std::string_view(p, static_cast<std::size_t>((blank ? blank : e) - p)));
 }
 
 // Skips the blank that ends a field and the blanks and control characters after it.
@@ -128,8 +154,11 @@ inline const char* NextField(const char* p, const char* e) {
 double TObjParser::Number(const char*& p, const char* e, const char* what) const {
   double v = 0;
   const char* end = ParseDouble(p, e, v);
-  if (!end || (end < e && *end != ' ') || !std::isfinite(v))
+  if (!end || (end < e && !IsBlank(*end)) || !std::isfinite(v))
     Fail(std::string(what) + ": \"" + FieldText(p, e) + "\" is not a number");
+  if (std::fabs(v) > kCoordinateLimit)
+    Fail(std::string(what) + ": \"" + FieldText(p, e) +
+         "\" is out of range (more than 1e9 in magnitude)");
   p = end;
   return v;
 }
@@ -193,19 +222,19 @@ TCornerText TObjParser::Corner(const char*& p, const char* e) const {
   if (!q) bad("the vertex number is not a whole number");
   if (q < e && *q == '/') {
     ++q;
-    if (q < e && *q != '/' && *q != ' ') {
+    if (q < e && *q != '/' && !IsBlank(*q)) {
       q = ParseInt32(q, e, c.Tex);
       if (!q) bad("the texture number is not a whole number");
     }
     if (q < e && *q == '/') {
       ++q;
-      if (q < e && *q != ' ') {
+      if (q < e && !IsBlank(*q)) {
         q = ParseInt32(q, e, c.Normal);
         if (!q) bad("the normal number is not a whole number");
       }
     }
   }
-  if (q < e && *q != ' ') bad("unexpected text");
+  if (q < e && !IsBlank(*q)) bad("unexpected text");
   p = q;
   return c;
 }
@@ -243,7 +272,9 @@ void TObjParser::Face(TText line) {
   face.SmoothIndex = currentSmooth_;
   TGroup& group = *mesh_.Groups[currentGroup_];
   if (entryGroup_ != currentGroup_ || entryMaterial_ != currentMaterial_) {
-    group.AddEntryForMaterial(currentMaterial_);
+    const std::uint64_t pair = (std::uint64_t{static_cast<std::uint32_t>(currentGroup_)} << 32) |
+                               static_cast<std::uint32_t>(currentMaterial_);
+    if (entries_.insert(pair).second) group.AddEntryForMaterial(currentMaterial_);
     entryGroup_ = currentGroup_;
     entryMaterial_ = currentMaterial_;
   }
@@ -252,11 +283,22 @@ void TObjParser::Face(TText line) {
 }
 
 template <class T>
-std::int32_t TObjParser::Select(TTypedCollection<T>& list, TText line, std::int32_t& counter,
-                                bool hasId) {
+std::int32_t TObjParser::Select(TTypedCollection<T>& list, TNameIndex& index, TText line,
+                                std::int32_t& counter, bool hasId) {
+  // Letter case is folded as SameText folds it: ASCII letters only.
+  auto fold = [](std::string_view text) {
+    std::string key(text);
+    for (char& c : key)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return key;
+  };
+  if (!index.Built) {
+    for (std::int32_t i = 0; i < list.Count(); ++i) index.Map.emplace(fold(list[i]->Name), i);
+    index.Built = true;
+  }
   const std::string_view name = AfterKeyword(line).View();
-  for (std::int32_t i = 0; i < list.Count(); ++i)
-    if (SameText(list[i]->Name, name)) return i;
+  const auto [at, added] = index.Map.emplace(fold(name), list.Count());
+  if (!added) return at->second;
   auto item = std::make_unique<T>(&mesh_);
   item->SetName(name);
   if constexpr (requires { item->Id; }) {
@@ -268,30 +310,32 @@ std::int32_t TObjParser::Select(TTypedCollection<T>& list, TText line, std::int3
 
 void TObjParser::Line(TText raw, long number) {
   line_ = number;
+  // A UTF-8 byte order mark before the first line is no part of it.
+  if (number == 1 && raw.StartsWith("\xEF\xBB\xBF")) raw.p += 3;
   const TText line = Trim(raw);
   if (line.Empty() || *line.p == '#') return;
   if (positions_) {
-    if (line.StartsWith("v ")) {
+    if (line.IsKeyword("v")) {
       TBaseVertex& p = positions_->Add(TBaseVertex{});
       Point(AfterKeyword(line), p, false, "vertex");
       p.Index = positions_->Count() - 1;
     }
     return;
   }
-  if (line.StartsWith("v ")) {
+  if (line.IsKeyword("v")) {
     Vertex(line);
-  } else if (line.StartsWith("vt ")) {
+  } else if (line.IsKeyword("vt")) {
     TexVert(line);
-  } else if (line.StartsWith("vn ")) {
+  } else if (line.IsKeyword("vn")) {
     Normal(line);
-  } else if (line.StartsWith("f ") || line.StartsWith("fo")) {
+  } else if (line.IsKeyword("f") || line.StartsWith("fo")) {
     Face(line);
-  } else if (line.StartsWith("g ")) {
-    currentGroup_ = Select(mesh_.Groups, line, groupCounter_, true);
-  } else if (line.StartsWith("usemtl ")) {
-    currentMaterial_ = Select(mesh_.Materials, line, materialCounter_, true);
-  } else if (line.StartsWith("s ")) {
-    currentSmooth_ = Select(mesh_.Smooths, line, smoothCounter_, false);
+  } else if (line.IsKeyword("g")) {
+    currentGroup_ = Select(mesh_.Groups, groupIndex_, line, groupCounter_, true);
+  } else if (line.IsKeyword("usemtl")) {
+    currentMaterial_ = Select(mesh_.Materials, materialIndex_, line, materialCounter_, true);
+  } else if (line.IsKeyword("s")) {
+    currentSmooth_ = Select(mesh_.Smooths, smoothIndex_, line, smoothCounter_, false);
   }
 }
 
@@ -425,9 +469,18 @@ void TObjParser::Finish() {
   mesh_.Groups.ForEach([](TGroup& g) { g.Refresh(); });
 }
 
+// Opens only a regular file; anything else is refused before a read could block or never end.
+int OpenForReading(const std::string& fileName) {
+  try {
+    return OpenRegularFile(fileName);
+  } catch (const EFileOpen& e) {
+    throw EObjRead(fileName, 0, e.Reason(), e.Sentence());
+  }
+}
+
 class TFileReader {
  public:
-  explicit TFileReader(const std::string& name) : fd_(::open(name.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  explicit TFileReader(const std::string& name) : fd_(OpenForReading(name)) {}
   ~TFileReader() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -439,6 +492,16 @@ class TFileReader {
     return ::fstat(fd_, &st) == 0 ? st.st_size : 0;
   }
   bool Rewind() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
+  // Whether the first bytes hold a NUL: a binary program, an image or UTF-16 text. A gzip
+  // stream is left to the reader that knows it.
+  bool LooksBinary() const {
+    std::array<char, kBinaryProbe> probe;
+    const ssize_t got = ::pread(fd_, probe.data(), probe.size(), 0);
+    if (got <= 0) return false;
+    const std::size_t n = static_cast<std::size_t>(got);
+    if (n >= 2 && probe[0] == '\x1F' && probe[1] == '\x8B') return false;
+    return std::memchr(probe.data(), 0, n) != nullptr;
+  }
   // Bytes read, 0 at the end, -1 on error (errno set).
   long Read(char* dst, std::size_t count) {
     for (;;) {
@@ -588,8 +651,7 @@ void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOpti
   if (!std::filesystem::exists(fileName, ec)) return;
 
   TFileReader file(fileName);
-  if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
-  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
+  if (file.LooksBinary()) throw EObjRead(fileName, 0, "holds no geometry", true);
   mesh.Name = MeshNameOfFile(fileName);
   mesh.FileName = fileName;
 
@@ -604,6 +666,8 @@ void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOpti
 
   TObjParser parser(mesh, fileName);
   ReadLines(file, fileName, options, parser);
+  if (mesh.Vertices.Count() == 0 || mesh.Faces.Count() == 0)
+    throw EObjRead(fileName, 0, "holds no geometry", true);
   parser.Finish();
 }
 
@@ -611,9 +675,7 @@ void ReadTargetGeometry(const std::string& fileName, TRecordList<TBaseVertex>& p
                         const TObjReadOptions& options) {
   positions.Clear();
   TFileReader file(fileName);
-  if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
-  std::error_code ec;
-  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
+  if (file.LooksBinary()) throw EObjRead(fileName, 0, "holds no geometry", true);
   TObjData scratch;
   TObjParser parser(scratch, fileName, positions);
   ReadLines(file, fileName, options, parser);
