@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "mesh/FileCheck.h"
 #include "mesh/NumberText.h"
 #include "mesh/ObjData.h"
 
@@ -353,11 +354,11 @@ TMorphTarget::TMorphTarget(TObjectStream& s) {
   const std::int64_t at = s.Position();
   Positions.Get(s);
   // Positions are coordinates as the mesh's vertices are.
-  for (std::int32_t k = 0; k < Positions.Count(); ++k) {
+  for (std::int32_t k = 0; s.ChecksNumbers() && k < Positions.Count(); ++k) {
     const TBaseVertex& p = Positions[k];
     for (const double v : {p.X, p.Y, p.Z})
       if (std::fabs(v) > kCoordinateLimit)
-        s.FailAt(at, "TMorphTarget \"" + Name + "\" position " + std::to_string(k) +
+        s.FailAt(at, "TMorphTarget \"" + PrintableText(Name) + "\" position " + std::to_string(k) +
                          " is out of range (more than 1e9 in magnitude)");
   }
   Value = s.ReadFiniteSingle(kClassName, "Value");

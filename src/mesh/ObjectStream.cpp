@@ -85,13 +85,15 @@ TObjectStream::TObjectStream(std::vector<std::uint8_t> bytes)
       writable_(true),
       registry_(&StreamRegistry()),
       buf_(std::move(bytes)),
-      end_(buf_.size()) {}
+      end_(buf_.size()),
+      checkNumbers_(true) {}
 
 TObjectStream::TObjectStream(const std::string& fileName, TFileMode mode)
     : mode_(mode == TFileMode::Read ? TMode::FileRead : TMode::FileWrite),
       writable_(mode == TFileMode::Write),
       registry_(&StreamRegistry()),
       fileName_(fileName) {
+  checkNumbers_ = mode == TFileMode::Read;
   if (mode == TFileMode::Read) {
     // Only a regular file: a FIFO or a device would block or never end.
     try {
@@ -386,6 +388,7 @@ std::vector<std::uint8_t> TObjectStream::TakeBytes() {
 void TObjectStream::Clear() {
   if (mode_ != TMode::Memory) throw EObjectStream("Clear() of a file stream");
   pos_ = end_ = 0;
+  checkNumbers_ = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -402,6 +405,8 @@ std::uint16_t TObjectStream::IdForClass(const TClassInfo* cls) const {
 }
 
 void TObjectStream::Put(const TStreamableObject& obj) {
+  // What the program writes into memory it reads back as it is.
+  if (mode_ == TMode::Memory) checkNumbers_ = false;
   if (registry_->Empty())
     throw EObjectStream("Attempt to write to stream, but no registered classes");
   const int id = registry_->IdOfClass(obj.StreamClass());

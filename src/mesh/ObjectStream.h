@@ -239,7 +239,9 @@ class TObjectStream {
   float ReadSingle() { return ReadPod<float>(); }
   double ReadDouble() { return ReadPod<double>(); }
   // A stored number that must be finite: NaN or an infinity fails, naming the record and the
-  // field ("TSCTranslate field Offset.x").
+  // field ("TSCTranslate field Offset.x"). Only bytes from outside are checked (a file, or
+  // bytes handed to the constructor); a copy reads back what the program itself wrote, even a
+  // state that a failed command left.
   float ReadFiniteSingle(std::string_view record, std::string_view field) {
     const std::int64_t at = Position();
     const float v = ReadPod<float>();
@@ -254,14 +256,16 @@ class TObjectStream {
   }
   void CheckFinite(std::int64_t at, double v, std::string_view record,
                    std::string_view field) const {
-    if (v - v != 0) FailNotFinite(at, v, record, field);  // true for NaN and the infinities
+    // v - v is not 0 for NaN and the infinities.
+    if (checkNumbers_ && v - v != 0) FailNotFinite(at, v, record, field);
   }
   // A stored coordinate: finite and at most `limit` in magnitude.
   void CheckCoordinate(std::int64_t at, double v, double limit, std::string_view record,
                        std::string_view field) const {
     CheckFinite(at, v, record, field);
-    if (v > limit || v < -limit) FailOutOfRange(at, v, record, field);
+    if (checkNumbers_ && (v > limit || v < -limit)) FailOutOfRange(at, v, record, field);
   }
+  bool ChecksNumbers() const { return checkNumbers_; }
   void WriteInt32(std::int32_t v) { WritePod(v); }
   void WriteUInt16(std::uint16_t v) { WritePod(v); }
   void WriteInt16(std::int16_t v) { WritePod(v); }
@@ -366,6 +370,7 @@ class TObjectStream {
   TSafeFileWriter* sink_ = nullptr;
   std::string fileName_;
   int depth_ = 0;
+  bool checkNumbers_ = false;  // see CheckFinite
 };
 
 }  // namespace tarvel
