@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace tarvel {
@@ -99,10 +98,11 @@ class TObjParser {
   [[noreturn]] void Fail(const std::string& reason) const {
     throw EObjRead(fileName_, line_, reason);
   }
-  // Names and materials are found by their case-folded text.
+  // Groups, materials and smoothing groups by name: an open-addressing table of positions in
+  // their list, hashed on the name with ASCII letters folded as SameText folds them. It holds
+  // no copies of the names, so a new name costs no allocation here.
   struct TNameIndex {
-    std::unordered_map<std::string, std::int32_t> Map;
-    bool Built = false;
+    std::vector<std::int32_t> Slots;  // -1: empty; the size is a power of two
   };
   double Number(const char*& p, const char* e, const char* what) const;
   void Point(TText fields, TBaseVertex& p, bool optionalThird, const char* what);
@@ -282,30 +282,45 @@ void TObjParser::Face(TText line) {
   mesh_.Faces.AddWithCorners(face, first, static_cast<std::int32_t>(count));
 }
 
+// FNV-1a over the name with ASCII letters folded to lower case.
+inline std::size_t FoldedHash(std::string_view name) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    h = (h ^ ((c >= 'A' && c <= 'Z') ? c + 32u : c)) * 1099511628211ull;
+  }
+  return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
 template <class T>
 std::int32_t TObjParser::Select(TTypedCollection<T>& list, TNameIndex& index, TText line,
                                 std::int32_t& counter, bool hasId) {
-  // Letter case is folded as SameText folds it: ASCII letters only.
-  auto fold = [](std::string_view text) {
-    std::string key(text);
-    for (char& c : key)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return key;
+  auto place = [&](std::int32_t item) {
+    const std::size_t mask = index.Slots.size() - 1;
+    std::size_t s = FoldedHash(list[item]->Name) & mask;
+    while (index.Slots[s] >= 0) s = (s + 1) & mask;
+    index.Slots[s] = item;
   };
-  if (!index.Built) {
-    for (std::int32_t i = 0; i < list.Count(); ++i) index.Map.emplace(fold(list[i]->Name), i);
-    index.Built = true;
+  // At most half full: every item of the list is in the table.
+  if (index.Slots.size() < 2 * static_cast<std::size_t>(list.Count()) + 2) {
+    index.Slots.assign(std::max<std::size_t>(64, index.Slots.size() * 2), -1);
+    while (index.Slots.size() < 2 * static_cast<std::size_t>(list.Count()) + 2)
+      index.Slots.resize(index.Slots.size() * 2, -1);
+    for (std::int32_t i = 0; i < list.Count(); ++i) place(i);
   }
   const std::string_view name = AfterKeyword(line).View();
-  const auto [at, added] = index.Map.emplace(fold(name), list.Count());
-  if (!added) return at->second;
+  const std::size_t mask = index.Slots.size() - 1;
+  for (std::size_t s = FoldedHash(name) & mask; index.Slots[s] >= 0; s = (s + 1) & mask)
+    if (SameText(list[index.Slots[s]]->Name, name)) return index.Slots[s];
   auto item = std::make_unique<T>(&mesh_);
   item->SetName(name);
   if constexpr (requires { item->Id; }) {
     if (hasId) item->Id = counter;
   }
   ++counter;
-  return list.Insert(std::move(item));
+  const std::int32_t at = list.Insert(std::move(item));
+  place(at);
+  return at;
 }
 
 void TObjParser::Line(TText raw, long number) {
