@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -22,6 +23,7 @@
 #include "mesh/ObjData.h"
 #include "mesh/ObjReader.h"
 #include "mesh/ObjectStream.h"
+#include "mesh/SafeFile.h"
 #include "stack/ProjectFile.h"
 #include "stack/QuietWindow.h"
 #include "stack/StackController.h"
@@ -126,6 +128,61 @@ void ExerciseMesh(TObjData& mesh) {
 
 std::vector<std::uint8_t> ToVector(TBytes data) { return {data.begin(), data.end()}; }
 
+// A folder of this process for the text files the targets write; it holds nothing between
+// two exports.
+const std::filesystem::path& OutputFolder() {
+  static const std::filesystem::path folder = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarvel-fuzz-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) Violation("no folder for the written files");
+    return std::filesystem::path(pattern);
+  }();
+  return folder;
+}
+
+bool FolderIsEmpty() {
+  return std::filesystem::directory_iterator(OutputFolder()) ==
+         std::filesystem::directory_iterator();
+}
+
+// A text file the program wrote holds printable ASCII, CR and LF only, and no number that is
+// not finite.
+void CheckWrittenText(const std::string& text) {
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c < 0x20 || c > 0x7E) && c != '\r' && c != '\n')
+      Violation("a written file holds a byte outside printable ASCII, CR and LF");
+  }
+  for (const char* word : {"nan", "inf", "NAN", "INF"})
+    if (text.find(word) != std::string::npos)
+      Violation("a written file holds a number that is not finite");
+}
+
+// Exports the target as Poser target geometry and checks the file; an export may be refused
+// (a position that is not finite), and then leaves no file behind.
+void ExportAndCheck(const TMorphTarget& target) {
+  const std::filesystem::path file = OutputFolder() / "target.obj";
+  try {
+    target.ExportTargetGeometry(file.string());
+  } catch (const EFileWrite& e) {
+    if (std::string(e.what()).find("not finite") == std::string::npos)
+      Violation("an export failed for another reason than a number that is not finite");
+    if (!FolderIsEmpty()) Violation("a refused export left a file");
+    return;
+  }
+  std::ifstream in(file, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  CheckWrittenText(text);
+  std::filesystem::remove(file);
+  if (!FolderIsEmpty()) Violation("an export left a temporary file");
+}
+
+void ExportEveryTarget(const TMultiObjData& state) {
+  for (std::int32_t m = 0; m < state.MeshCount(); ++m)
+    state.Mesh(m)->Groups.ForEach([](const TGroup& g) {
+      g.MorphTargets.ForEach([](const TMorphTarget& t) { ExportAndCheck(t); });
+    });
+}
+
 // Every line made current going forward and back, every control used, a vertex offered to
 // every command, and the goal.
 void WorkThrough(TStackController& controller, TCheckingWindow& window) {
@@ -141,6 +198,10 @@ void WorkThrough(TStackController& controller, TCheckingWindow& window) {
   controller.MakeCurrent(count / 2);
   controller.MakeCurrent(0);
   controller.RunGoal(0);
+  // The goal never makes a target of a position that is not finite or out of range.
+  if (controller.Stack() && PositionFault(*controller.Stack()->Pristine))
+    Violation("the goal made a target that is not finite");
+  ExportEveryTarget(controller.Live());
 }
 
 std::string& FigureFileHolder() {
@@ -192,6 +253,12 @@ void ObjReader(TBytes data) {
     return;
   }
   ExerciseMesh(*mesh);
+  // Every group's shaped positions as a target, written out.
+  mesh->Groups.ForEach([](TGroup& g) {
+    TMorphTarget target(&g);
+    for (const TGroupVertex& e : g.Vertices) target.Positions.Add(e.Shaped);
+    ExportAndCheck(target);
+  });
 }
 
 void TargetGeometry(TBytes data) {
@@ -215,7 +282,7 @@ void TargetGeometry(TBytes data) {
     if (!target) continue;
     target->Value = 1;
     group->ApplyMorphTargets();
-    for (const TBaseVertex& p : target->Positions) (void)TargetGeometryLine(p);
+    ExportAndCheck(*target);
   }
 }
 
@@ -282,6 +349,7 @@ void ProjectFile(TBytes data) {
   if (!loaded) return;
   for (std::int32_t i = 0; i < controller.Live().MeshCount(); ++i)
     ExerciseMesh(*controller.Live().Mesh(i));
+  ExportEveryTarget(controller.Live());
   WorkThrough(controller, window);
 }
 

@@ -19,9 +19,11 @@
 #include "cli/CommandText.h"
 #include "cli/Verbs.h"
 #include "commands/Sculpt.h"
+#include "mesh/FileCheck.h"
 #include "mesh/NumberText.h"
 #include "mesh/ObjReader.h"
 #include "mesh/SafeFile.h"
+#include "mesh/StagedFolder.h"
 #include "mesh/VertexLines.h"
 #include "stack/QuietWindow.h"
 #include "stack/StackJson.h"
@@ -50,10 +52,14 @@ const char* const kApplyHelp =
     "                   cannot find their objects and the groups that would change; writes\n"
     "                   nothing and needs no --out\n"
     "  --strict         a command that cannot find its objects fails the figure (otherwise it\n"
-    "                   is reported and the figure still completes)\n"
+    "                   is reported and the figure still completes); a command whose result\n"
+    "                   is not a finite number always fails it\n"
     "  --jobs N         figures worked on at once (default: the number of processors); the\n"
     "                   files are the same whatever N is\n"
     "  --quiet          no progress bar and no summary lines\n"
+    "\n"
+    "A figure's files are written into a temporary folder inside DIR and moved into place when\n"
+    "all were written: a failed figure leaves nothing. manifest.json is written last.\n"
     "\n"
     "Exit status: 0 when every figure succeeded, 1 when any failed (named on standard error\n"
     "with its reason), 2 for bad usage.\n"
@@ -116,7 +122,7 @@ struct TTarget {
 
 struct TResult {
   bool Ok = false;
-  std::string Error;
+  std::string Error;  // names the figure's file once
   std::string Mesh;
   std::vector<TTarget> Targets;
   std::vector<std::string> Unresolved;  // captions without markup
@@ -148,14 +154,18 @@ std::string GroupOf(const TMorphNameRequest& request) {
   return g;
 }
 
+// The largest distance between a target position and the group's shaped one; NaN or an
+// infinity when any distance is one (std::max would drop a NaN).
 double LargestDisplacement(const TMorphTarget& target, const TGroup& group) {
   double largest = 0;
   const std::int32_t n = std::min<std::int32_t>(target.Positions.Count(), group.Vertices.Count());
   for (std::int32_t k = 0; k < n; ++k) {
     const TBaseVertex& a = target.Positions[k];
     const TBaseVertex& b = group.Vertices[k].Shaped;
-    largest = std::max(largest, std::sqrt((a.X - b.X) * (a.X - b.X) + (a.Y - b.Y) * (a.Y - b.Y) +
-                                          (a.Z - b.Z) * (a.Z - b.Z)));
+    const double d = std::sqrt((a.X - b.X) * (a.X - b.X) + (a.Y - b.Y) * (a.Y - b.Y) +
+                               (a.Z - b.Z) * (a.Z - b.Z));
+    if (!std::isfinite(d)) return d;
+    largest = std::max(largest, d);
   }
   return largest;
 }
@@ -172,9 +182,16 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
   // Ids drawn while this figure is worked on depend on the figure alone, so parallel and
   // serial runs write the same files.
   SeedRandomIds(job.Seed);
+  const std::string figure = PrintableText(job.File);
+  // Only a regular file is read: a device would never end and a FIFO would block.
+  if (const std::string wrong = NotRegularFile(job.File); !wrong.empty()) {
+    r.Error = wrong;
+    return r;
+  }
   try {
+    // The reader's errors name the file.
     if (!c.Live().AddObjFile(job.File)) {
-      r.Error = "no such file";
+      r.Error = figure + ": no such file";
       return r;
     }
   } catch (const std::exception& e) {
@@ -186,7 +203,8 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
   if (o.MakeStack) {
     if (!o.MakeStack(c, r.Error)) return r;
   } else if (!c.LoadStack(o.Stack) || !c.Stack()) {
-    r.Error = window.Errors().empty() ? "the stack cannot be loaded" : window.Errors().back();
+    r.Error = figure + ": " +
+              (window.Errors().empty() ? "the stack cannot be loaded" : window.Errors().back());
     return r;
   }
   const int last = c.Stack()->Count() - 1;
@@ -201,8 +219,16 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
   for (int i = 1; i <= last; ++i)
     if (c.Stack()->Command(i)->Failed)
       r.Unresolved.push_back(c.Stack()->Command(i)->PlainCaption());
+  // A result that is not a number fails the figure, whatever --strict says.
+  for (int i = 1; i <= last; ++i) {
+    const TStackCommand& command = *c.Stack()->Command(i);
+    if (command.Fault.empty()) continue;
+    r.Error = figure + ": command " + std::to_string(i) + " \"" +
+              PrintableText(command.PlainCaption()) + "\": " + command.Fault;
+    return r;
+  }
   if (o.Strict && !r.Unresolved.empty()) {
-    r.Error = std::to_string(r.Unresolved.size()) +
+    r.Error = figure + ": " + std::to_string(r.Unresolved.size()) +
               " command(s) cannot find their objects: " + r.Unresolved.front();
     return r;
   }
@@ -217,32 +243,56 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
     return r;
   }
 
-  // After the goal line 0 is current again and the live mesh holds the new targets.
-  const TObjData& done = *c.Live().Mesh(0);
-  const std::filesystem::path folder = o.Out / job.Folder;
-  std::set<std::string> used;
-  for (std::int32_t g = 0; g < done.Groups.Count(); ++g) {
-    const TGroup& group = *done.Groups[g];
-    const std::int32_t first = g < static_cast<std::int32_t>(before.size()) ? before[g] : 0;
-    for (std::int32_t k = first; k < group.MorphTargets.Count(); ++k) {
-      const TMorphTarget& t = *group.MorphTargets[k];
-      TTarget out;
-      out.Name = t.Name;
-      out.Group = group.Name;
-      out.Vertices = t.Positions.Count();
-      out.Largest = LargestDisplacement(t, group);
-      out.File = job.Folder + "/" + UniqueName(used, SafeFileName(t.Name)) + ".obj";
-      std::filesystem::create_directories(folder);
-      t.ExportTargetGeometry((o.Out / out.File).string());
-      r.Targets.push_back(out);
+  // After the goal line 0 is current again and the live mesh holds the new targets. They are
+  // written into a temporary folder that takes the figure's place only when all is written.
+  try {
+    const TObjData& done = *c.Live().Mesh(0);
+    TStagedFolder stage(o.Out, job.Folder);
+    const std::filesystem::path folder = stage.Path() / job.Folder;
+    std::vector<TTarget> targets;
+    std::set<std::string> used;
+    for (std::int32_t g = 0; g < done.Groups.Count(); ++g) {
+      const TGroup& group = *done.Groups[g];
+      const std::int32_t first = g < static_cast<std::int32_t>(before.size()) ? before[g] : 0;
+      for (std::int32_t k = first; k < group.MorphTargets.Count(); ++k) {
+        const TMorphTarget& t = *group.MorphTargets[k];
+        TTarget out;
+        out.Name = t.Name;
+        out.Group = group.Name;
+        out.Vertices = t.Positions.Count();
+        out.Largest = LargestDisplacement(t, group);
+        if (!std::isfinite(out.Largest))
+          throw std::runtime_error("the displacement of morph target \"" + PrintableText(t.Name) +
+                                   "\" is not a finite number");
+        const std::string name = UniqueName(used, SafeFileName(t.Name)) + ".obj";
+        out.File = job.Folder + "/" + name;
+        std::filesystem::create_directories(folder);
+        t.ExportTargetGeometry((folder / name).string());
+        targets.push_back(out);
+      }
     }
-  }
-  if (o.Project) {
-    r.Project = job.Folder + ".vnx";
-    if (!c.SaveProject((o.Out / r.Project).string())) {
-      r.Error = window.Errors().empty() ? "the project cannot be saved" : window.Errors().back();
-      return r;
+    // The project goes straight to its place, which keeps the path stored in it; its writer
+    // replaces the file only when all of it was written. It is removed again should the
+    // targets not follow.
+    std::string project;
+    if (o.Project) {
+      project = job.Folder + ".vnx";
+      if (!c.SaveProject((o.Out / project).string()))
+        throw std::runtime_error(window.Errors().empty() ? "the project cannot be saved"
+                                                         : window.Errors().back());
     }
+    try {
+      if (!targets.empty()) stage.MoveOut(job.Folder);
+    } catch (...) {
+      std::error_code ec;
+      if (!project.empty()) std::filesystem::remove(o.Out / project, ec);
+      throw;
+    }
+    r.Targets = std::move(targets);
+    r.Project = std::move(project);
+  } catch (const std::exception& e) {
+    r.Error = figure + ": " + e.what();
+    return r;
   }
   r.Ok = true;
   return r;
@@ -283,17 +333,17 @@ void WriteManifest(const TOptions& o, const std::vector<TJob>& jobs,
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const TResult& r = results[i];
     TJson f;
-    f["file"] = JsonText(jobs[i].File);
+    f["file"] = PrintableText(jobs[i].File);
     f["mesh"] = JsonText(r.Mesh);
     f["ok"] = r.Ok;
-    if (!r.Ok) f["error"] = JsonText(r.Error);
-    if (!r.Project.empty()) f["project"] = JsonText(r.Project);
+    if (!r.Ok) f["error"] = PrintableText(r.Error);
+    if (!r.Project.empty()) f["project"] = PrintableText(r.Project);
     TJson targets = TJson::array();
     for (const TTarget& t : r.Targets)
       targets.push_back({{"name", JsonText(t.Name)},
                          {"group", JsonText(t.Group)},
                          {"vertices", t.Vertices},
-                         {"file", JsonText(t.File)},
+                         {"file", PrintableText(t.File)},
                          // To the 7 decimals the target geometry is measured to.
                          {"largestDisplacement", std::round(t.Largest * 1e7) / 1e7}});
     f["targets"] = std::move(targets);
@@ -346,24 +396,26 @@ int RunFigures(const TOptions& o, const std::vector<std::string>& figures) {
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const TResult& r = results[i];
     if (!r.Ok) {
-      Fail(jobs[i].File + ": " + r.Error);
+      Fail(r.Error);
       status = 1;
       continue;
     }
     if (o.DryRun) {
       // The report is what a dry run is for, so it is printed even with --quiet.
-      std::printf("%s\n", jobs[i].File.c_str());
+      std::printf("%s\n", PrintableText(jobs[i].File).c_str());
       for (const std::string& c : r.Unresolved)
-        std::printf("  cannot find its objects: %s\n", c.c_str());
-      for (const std::string& g : r.Changing) std::printf("  would change: %s\n", g.c_str());
+        std::printf("  cannot find its objects: %s\n", PrintableText(c).c_str());
+      for (const std::string& g : r.Changing)
+        std::printf("  would change: %s\n", PrintableText(g).c_str());
       if (r.Changing.empty()) std::printf("  no group would change\n");
       continue;
     }
     for (const std::string& c : r.Unresolved)
-      Fail(jobs[i].File + ": warning: cannot find its objects: " + c);
+      Fail(PrintableText(jobs[i].File) + ": warning: cannot find its objects: " + PrintableText(c));
     if (!o.Quiet)
-      std::printf("%s: %zu morph target%s in %s\n", jobs[i].File.c_str(), r.Targets.size(),
-                  r.Targets.size() == 1 ? "" : "s", (o.Out / jobs[i].Folder).string().c_str());
+      std::printf("%s: %zu morph target%s in %s\n", PrintableText(jobs[i].File).c_str(),
+                  r.Targets.size(), r.Targets.size() == 1 ? "" : "s",
+                  PrintableText((o.Out / jobs[i].Folder).string()).c_str());
   }
   if (!o.DryRun) WriteManifest(o, jobs, results);
   return status;
@@ -397,9 +449,8 @@ int RunApply(const std::vector<std::string>& args) {
       throw EUsage("--jobs needs a number of 1 or more, not \"" + *jobs + "\"");
     o.Jobs = static_cast<unsigned>(n);
   }
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(o.Stack, ec)) {
-    Fail(o.Stack + ": no such file");
+  if (const std::string wrong = NotRegularFile(o.Stack); !wrong.empty()) {
+    Fail(wrong);
     return 1;
   }
 

@@ -8,6 +8,7 @@
 #include "cli/Args.h"
 #include "cli/Verbs.h"
 #include "commands/SymmetryReport.h"
+#include "mesh/FileCheck.h"
 #include "mesh/NumberText.h"
 #include "mesh/ObjData.h"
 #include "mesh/ObjReader.h"
@@ -63,9 +64,8 @@ int RunInfo(const std::vector<std::string>& args) {
     tolerance = static_cast<float>(v);
   }
   const std::string& file = a.Positionals()[0];
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
-    Fail(file + ": no such file");
+  if (const std::string wrong = NotRegularFile(file); !wrong.empty()) {
+    Fail(wrong);
     return 1;
   }
   TObjData mesh;
@@ -73,12 +73,12 @@ int RunInfo(const std::vector<std::string>& args) {
   try {
     LoadFromObj(mesh, file);
   } catch (const std::exception& e) {
-    Fail(std::string("cannot load ") + e.what());
+    Fail(e.what());
     return 1;
   }
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  std::printf("figure              %s\n", mesh.Name.c_str());
+  std::printf("figure              %s\n", PrintableText(mesh.Name).c_str());
   std::printf("vertices            %d\n", mesh.Vertices.Count());
   std::printf("texture coordinates %d\n", mesh.TexVerts.Count());
   std::printf("faces               %d\n", mesh.Faces.Count());
@@ -87,7 +87,8 @@ int RunInfo(const std::vector<std::string>& args) {
   std::printf("smoothing groups    %d\n", mesh.Smooths.Count());
   std::printf("\n%-24s %10s %10s\n", "group", "faces", "vertices");
   mesh.Groups.ForEach([](const TGroup& g) {
-    std::printf("%-24s %10zu %10d\n", g.Name.c_str(), g.Faces.size(), g.Vertices.Count());
+    std::printf("%-24s %10zu %10d\n", PrintableText(g.Name).c_str(), g.Faces.size(),
+                g.Vertices.Count());
   });
   std::printf("\nloaded in %.1f ms\n", ms);
   if (!tolerance) return 0;

@@ -258,10 +258,10 @@ TSCSoftSelection::TSCSoftSelection(TStackMng* manager)
 
 TSCSoftSelection::TSCSoftSelection(TObjectStream& s) : TSCVertexSelection(s) {
   Surface = s.ReadBool();
-  Fallout = s.ReadSingle();
-  Start = s.ReadSingle();
-  Pinch = s.ReadSingle();
-  Bubble = s.ReadSingle();
+  Fallout = s.ReadFiniteSingle(kClassName, "Fallout");
+  Start = s.ReadFiniteSingle(kClassName, "Start");
+  Pinch = s.ReadFiniteSingle(kClassName, "Pinch");
+  Bubble = s.ReadFiniteSingle(kClassName, "Bubble");
   Square = s.ReadBool();
 }
 

@@ -174,7 +174,7 @@ TSCSpecular::TSCSpecular(TStackMng* manager) : TSCModifier(manager) {}
 TSCSpecular::TSCSpecular(TObjectStream& s) : TSCModifier(s) {
   CaptionFormat = s.ReadString();
   Mode = s.ReadByte();
-  Precision = s.ReadSingle();
+  Precision = s.ReadFiniteSingle(kClassName, "Precision");
   (void)s.ReadInt32();  // reserved
   ResetMorphs = false;
   Release();

@@ -14,11 +14,12 @@ namespace {
 constexpr float kTranslateFull = 0.9999f;  // at least this weight moves fully
 constexpr float kRotateFull = 0.999f;      // above this weight rotation and scaling are full
 
-TVec3s ReadVec(TObjectStream& s) {
+TVec3s ReadVec(TObjectStream& s, std::string_view record, std::string_view field) {
+  const std::string name(field);
   TVec3s v;
-  v.X = s.ReadSingle();
-  v.Y = s.ReadSingle();
-  v.Z = s.ReadSingle();
+  v.X = s.ReadFiniteSingle(record, name + ".x");
+  v.Y = s.ReadFiniteSingle(record, name + ".y");
+  v.Z = s.ReadFiniteSingle(record, name + ".z");
   return v;
 }
 
@@ -156,7 +157,7 @@ void TSCTrasform::MoveAll(TMove&& move) {
 // Translate
 
 TSCTranslate::TSCTranslate(TObjectStream& s) : TSCTrasform(s) {
-  Offset = ReadVec(s);
+  Offset = ReadVec(s, kClassName, "Offset");
   CaptionFormat = s.ReadString();
 }
 
@@ -237,8 +238,8 @@ void TSCTranslateToZero::Prepare() {
 // Rotate
 
 TSCRotate::TSCRotate(TObjectStream& s) : TSCTrasform(s) {
-  Angles = ReadVec(s);
-  CentreOffset = ReadVec(s);
+  Angles = ReadVec(s, kClassName, "Angles");
+  CentreOffset = ReadVec(s, kClassName, "CentreOffset");
   CaptionFormat = s.ReadString();
 }
 
@@ -327,7 +328,7 @@ void TSCRotate::Release() {
 // Scale
 
 TSCScale::TSCScale(TObjectStream& s) : TSCTrasform(s) {
-  Factors = ReadVec(s);
+  Factors = ReadVec(s, kClassName, "Factors");
   Uniform = s.ReadBool();
   CaptionFormat = s.ReadString();
 }

@@ -10,7 +10,7 @@ TSCUseMorphTarget::TSCUseMorphTarget(TObjectStream& s) : TSCSelectGroup(s) {
   MorphIndex = s.ReadInt32();
   MorphId = s.ReadInt32();
   TargetCaptionFormat = s.ReadString();
-  DialValue = s.ReadSingle();
+  DialValue = s.ReadFiniteSingle(kClassName, "DialValue");
   TargetName = s.ReadString();
   TargetGroupName = s.ReadString();
   TargetMeshName = s.ReadString();

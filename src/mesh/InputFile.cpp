@@ -6,9 +6,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
+#include "mesh/FileCheck.h"
 #include "mesh/ObjReader.h"
 
 namespace tarvel {
@@ -45,9 +47,16 @@ struct TInputFile::TInflater {
   }
 };
 
-TInputFile::TInputFile(const std::string& name)
-    : name_(name), fd_(::open(name.c_str(), O_RDONLY | O_CLOEXEC)) {
-  if (fd_ < 0) return;
+// Opens only a regular file; anything else is refused before a read could block or never end.
+int OpenForReading(const std::string& fileName) {
+  try {
+    return OpenRegularFile(fileName);
+  } catch (const EFileOpen& e) {
+    throw EObjRead(fileName, 0, e.Reason(), e.Sentence());
+  }
+}
+
+TInputFile::TInputFile(const std::string& name) : name_(name), fd_(OpenForReading(name)) {
   unsigned char magic[2] = {0, 0};
   const long got = ReadRaw(reinterpret_cast<char*>(magic), 2);
   compressed_ = (got == 2 && magic[0] == 0x1F && magic[1] == 0x8B) || EndsWithObz(name);
@@ -60,6 +69,13 @@ TInputFile::TInputFile(const std::string& name)
 
 TInputFile::~TInputFile() {
   if (fd_ >= 0) ::close(fd_);
+}
+
+bool TInputFile::LooksBinary() const {
+  if (compressed_) return false;
+  std::array<char, 4096> probe;
+  const ssize_t got = ::pread(fd_, probe.data(), probe.size(), 0);
+  return got > 0 && std::memchr(probe.data(), 0, static_cast<std::size_t>(got)) != nullptr;
 }
 
 std::int64_t TInputFile::Size() const {

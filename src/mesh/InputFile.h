@@ -18,9 +18,13 @@ class TInputFile {
   TInputFile(const TInputFile&) = delete;
   TInputFile& operator=(const TInputFile&) = delete;
 
-  // Whether the file could be opened; errno tells why not.
+  // Opens only a regular file: anything else raises EObjRead with the reason ("NAME is a
+  // folder", "NAME is not a regular file").
   bool Open() const { return fd_ >= 0; }
   bool Compressed() const { return compressed_; }
+  // Whether the first 4 KiB of a plain file hold a NUL byte: a binary program, an image or
+  // UTF-16 text. A gzip stream is left to the inflater.
+  bool LooksBinary() const;
   // The size of the text: the file's size, or for a compressed file the size its gzip trailer
   // gives (modulo 4 GiB, as gzip keeps it). Only a guide for progress displays.
   std::int64_t Size() const;

@@ -2,6 +2,8 @@
 #include <charconv>
 #include <filesystem>
 
+#include "mesh/FileCheck.h"
+#include "mesh/NumberText.h"
 #include "mesh/ObjData.h"
 #include "mesh/ObjReader.h"
 #include "mesh/SafeFile.h"
@@ -88,32 +90,31 @@ void TObjData::MorphInfoList(std::vector<std::unique_ptr<TMTGroupInfoList>>& int
   });
 }
 
-namespace {
-// Fixed notation, 6 decimals, right-aligned in at least 10 characters; the same under every
-// locale.
-void AppendNumber(std::string& out, double v) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
-  const std::size_t len = static_cast<std::size_t>(r.ptr - buf);
-  if (len < 10) out.append(10 - len, ' ');
-  out.append(buf, len);
-}
-}  // namespace
-
 std::string TargetGeometryLine(const TBaseVertex& p) {
   std::string line = "v ";
-  AppendNumber(line, p.X);
+  AppendFixed(line, p.X, 6, 10);
   line += ' ';
-  AppendNumber(line, p.Y);
+  AppendFixed(line, p.Y, 6, 10);
   line += ' ';
-  AppendNumber(line, p.Z);
+  AppendFixed(line, p.Z, 6, 10);
   line += " \r\n";
   return line;
 }
 
 void TMorphTarget::ExportTargetGeometry(const std::string& fileName) const {
   TSafeFileWriter out(fileName);
-  for (const TBaseVertex& p : Positions) out.Write(TargetGeometryLine(p));
+  std::int32_t k = 0;
+  try {
+    for (const TBaseVertex& p : Positions) {
+      out.Write(TargetGeometryLine(p));
+      ++k;
+    }
+  } catch (const ENumberText& e) {
+    // The temporary file goes with the writer; the target file stays as it was.
+    throw EFileWrite("Cannot write file \"" + PrintableText(fileName) + "\": vertex " +
+                     std::to_string(k + 1) + " of morph target \"" + PrintableText(Name) +
+                     "\": " + e.what());
+  }
   out.Commit();
 }
 

@@ -1,5 +1,6 @@
 #include "mesh/NumberText.h"
 
+#include <array>
 #include <cmath>
 
 namespace tarvel {
@@ -92,6 +93,29 @@ const char* ParseDouble(const char* p, const char* e, double& out) {
     return nullptr;
   }
   return p;
+}
+
+void AppendFixed(std::string& out, double v, int decimals, std::size_t width) {
+  if (!std::isfinite(v))
+    throw ENumberText(std::string("a number that is not finite (") +
+                      (std::isnan(v) ? "nan"
+                       : v < 0       ? "-inf"
+                                     : "inf") +
+                      ") cannot be written");
+  // The largest double has 309 digits before the point.
+  std::array<char, 360> buf;
+  const auto r =
+      std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, decimals);
+  if (r.ec != std::errc()) throw ENumberText("a number cannot be written in fixed notation");
+  const std::size_t len = static_cast<std::size_t>(r.ptr - buf.data());
+  if (len < width) out.append(width - len, ' ');
+  out.append(buf.data(), len);
+}
+
+std::string FixedText(double v, int decimals) {
+  std::string out;
+  AppendFixed(out, v, decimals, 0);
+  return out;
 }
 
 }  // namespace tarvel

@@ -1,8 +1,11 @@
-// Reading numbers from text with "." as the decimal point under every locale.
+// Reading and writing numbers as text with "." as the decimal point under every locale.
 #pragma once
 
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 namespace tarvel {
 
@@ -29,5 +32,24 @@ inline const char* ParseInt32(const char* p, const char* e, std::int32_t& out) {
   out = static_cast<std::int32_t>(v);
   return p;
 }
+
+// No coordinate may be larger in magnitude, wherever it is read (OBJ and target geometry text,
+// stored meshes and targets) or made (a command whose result goes beyond it fails): the
+// single-precision boxes, centres and sums of a mesh stay finite below it.
+constexpr double kCoordinateLimit = 1e9;
+
+// A number that cannot be written as text.
+class ENumberText : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Appends `v` in fixed notation with `decimals` decimals, right-aligned with leading blanks in
+// a field of at least `width` characters. Only the characters std::to_chars reports are
+// appended; a number that is not finite raises ENumberText and appends nothing.
+void AppendFixed(std::string& out, double v, int decimals, std::size_t width);
+
+// The same as a JSON number: fixed notation without padding; not finite raises ENumberText.
+std::string FixedText(double v, int decimals);
 
 }  // namespace tarvel

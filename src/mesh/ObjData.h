@@ -527,7 +527,7 @@ struct TBox3f {
 
 // A colour vector on a stream: four singles, red, green, blue, alpha.
 void StoreColour(TObjectStream& s, const TColorVector& c);
-TColorVector LoadColour(TObjectStream& s);
+TColorVector LoadColour(TObjectStream& s, std::string_view record);
 
 // ---------------------------------------------------------------------------------------------
 // The mesh

@@ -1,8 +1,11 @@
 // Stream records of the mesh, and the rebuilding of what is not stored.
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
+#include "mesh/FileCheck.h"
+#include "mesh/NumberText.h"
 #include "mesh/ObjData.h"
 
 namespace tarvel {
@@ -50,12 +53,12 @@ void StoreColour(TObjectStream& s, const TColorVector& c) {
   s.WriteSingle(c.A);
 }
 
-TColorVector LoadColour(TObjectStream& s) {
+TColorVector LoadColour(TObjectStream& s, std::string_view record) {
   TColorVector c;
-  c.R = s.ReadSingle();
-  c.G = s.ReadSingle();
-  c.B = s.ReadSingle();
-  c.A = s.ReadSingle();
+  c.R = s.ReadFiniteSingle(record, "ColorVector.red");
+  c.G = s.ReadFiniteSingle(record, "ColorVector.green");
+  c.B = s.ReadFiniteSingle(record, "ColorVector.blue");
+  c.A = s.ReadFiniteSingle(record, "ColorVector.alpha");
   return c;
 }
 
@@ -87,11 +90,17 @@ void PutPointFields(std::uint8_t*& p, const TBaseVertex& v) {
   Put(p, v.Z);
   Put(p, v.Index);
 }
-void TakePointFields(const std::uint8_t*& p, TBaseVertex& v) {
+// The coordinates start at `at`; each must be finite and at most `limit` in magnitude. Boxes
+// of groups without vertices hold +-1e20, so plain points are only checked to be finite.
+void TakePointFields(TObjectStream& s, std::int64_t at, const std::uint8_t*& p, TBaseVertex& v,
+                     std::string_view record, double limit = HUGE_VAL) {
   Take(p, v.X);
   Take(p, v.Y);
   Take(p, v.Z);
   Take(p, v.Index);
+  s.CheckCoordinate(at, v.X, limit, record, "x");
+  s.CheckCoordinate(at + 8, v.Y, limit, record, "y");
+  s.CheckCoordinate(at + 16, v.Z, limit, record, "z");
 }
 }  // namespace
 
@@ -101,8 +110,9 @@ void TBaseVertex::Store(TObjectStream& s) const {
 }
 
 void TBaseVertex::Load(TObjectStream& s) {
+  const std::int64_t at = s.Position();
   const std::uint8_t* p = s.ReadSpan(kPointBytes);
-  TakePointFields(p, *this);
+  TakePointFields(s, at, p, *this, kClassName);
 }
 
 void TObjVertex::Store(TObjectStream& s) const {
@@ -121,8 +131,9 @@ void TObjVertex::Store(TObjectStream& s) const {
 }
 
 void TObjVertex::Load(TObjectStream& s) {
+  const std::int64_t at = s.Position();
   const std::uint8_t* p = s.ReadSpan(kMinStoredBytes);
-  TakePointFields(p, *this);
+  TakePointFields(s, at, p, *this, kClassName, kCoordinateLimit);
   Take(p, Id);
   Take(p, Selected);
   Take(p, Shown);
@@ -133,6 +144,11 @@ void TObjVertex::Load(TObjectStream& s) {
   Take(p, Colour.B);
   Take(p, Colour.A);
   Take(p, SoftWeight);
+  s.CheckFinite(at + 39, Colour.R, kClassName, "Colour.red");
+  s.CheckFinite(at + 43, Colour.G, kClassName, "Colour.green");
+  s.CheckFinite(at + 47, Colour.B, kClassName, "Colour.blue");
+  s.CheckFinite(at + 51, Colour.A, kClassName, "Colour.alpha");
+  s.CheckFinite(at + 55, SoftWeight, kClassName, "SoftWeight");
   ResetWorkingFlags();
 }
 
@@ -283,7 +299,7 @@ TBaseGroup::TBaseGroup(TObjectStream& s) {
   Name = s.ReadString();
   ColorValue = s.ReadInt32();
   Visible = s.ReadBool();
-  ColorVector = LoadColour(s);
+  ColorVector = LoadColour(s, TBaseGroup::kClassName);
 }
 
 void TBaseGroup::Store(TObjectStream& s) const {
@@ -335,12 +351,21 @@ void TGroupMatInfo::Store(TObjectStream& s) const {
 TMorphTarget::TMorphTarget(TObjectStream& s) {
   Reserved = s.ReadInt32();
   Name = s.ReadString();
+  const std::int64_t at = s.Position();
   Positions.Get(s);
-  Value = s.ReadSingle();
+  // Positions are coordinates as the mesh's vertices are.
+  for (std::int32_t k = 0; s.ChecksNumbers() && k < Positions.Count(); ++k) {
+    const TBaseVertex& p = Positions[k];
+    for (const double v : {p.X, p.Y, p.Z})
+      if (std::fabs(v) > kCoordinateLimit)
+        s.FailAt(at, "TMorphTarget \"" + PrintableText(Name) + "\" position " + std::to_string(k) +
+                         " is out of range (more than 1e9 in magnitude)");
+  }
+  Value = s.ReadFiniteSingle(kClassName, "Value");
   Id = s.ReadInt32();
-  RangeMax = s.ReadSingle();
-  RangeMin = s.ReadSingle();
-  RangeStep = s.ReadSingle();
+  RangeMax = s.ReadFiniteSingle(kClassName, "RangeMax");
+  RangeMin = s.ReadFiniteSingle(kClassName, "RangeMin");
+  RangeStep = s.ReadFiniteSingle(kClassName, "RangeStep");
 }
 
 void TMorphTarget::Store(TObjectStream& s) const {

@@ -1,5 +1,6 @@
 #include "mesh/ObjReader.h"
 
+#include "mesh/FileCheck.h"
 #include "mesh/InputFile.h"
 #include "mesh/NumberText.h"
 
@@ -14,12 +15,14 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <unordered_set>
 
 namespace tarvel {
 
-EObjRead::EObjRead(std::string file, long line, std::string reason)
-    : std::runtime_error(file + (line > 0 ? ", line " + std::to_string(line) : std::string()) +
-                         ": " + reason),
+EObjRead::EObjRead(std::string file, long line, std::string reason, bool sentence)
+    : std::runtime_error(PrintableText(file) +
+                         (line > 0 ? ", line " + std::to_string(line) : std::string()) +
+                         (sentence ? " " : ": ") + reason),
       file_(std::move(file)),
       line_(line),
       reason_(std::move(reason)) {}
@@ -38,6 +41,12 @@ constexpr std::array<std::array<int, 3>, 33> kColourTable = {{
 
 // Blanks and control characters are trimmed from both ends of a line and of fields.
 inline bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
+// A blank or a tab separates a keyword from its fields and one number from the next.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline const char* FindBlank(const char* p, const char* e) {
+  while (p < e && !IsBlank(*p)) ++p;
+  return p < e ? p : nullptr;
+}
 
 struct TText {
   const char* p;
@@ -47,6 +56,11 @@ struct TText {
   std::string_view View() const { return {p, Size()}; }
   bool StartsWith(std::string_view prefix) const {
     return Size() >= prefix.size() && std::memcmp(p, prefix.data(), prefix.size()) == 0;
+  }
+  // The keyword followed by a blank or a tab.
+  bool IsKeyword(std::string_view keyword) const {
+    return Size() > keyword.size() && std::memcmp(p, keyword.data(), keyword.size()) == 0 &&
+           IsBlank(p[keyword.size()]);
   }
 };
 
@@ -58,7 +72,7 @@ inline TText Trim(TText t) {
 
 // The fields after the keyword: from the first blank on, trimmed.
 inline TText AfterKeyword(TText line) {
-  const char* blank = static_cast<const char*>(std::memchr(line.p, ' ', line.Size()));
+  const char* blank = FindBlank(line.p, line.e);
   return Trim(TText{blank ? blank + 1 : line.e, line.e});
 }
 
@@ -82,6 +96,12 @@ class TObjParser {
   [[noreturn]] void Fail(const std::string& reason) const {
     throw EObjRead(fileName_, line_, reason);
   }
+  // Groups, materials and smoothing groups by name: an open-addressing table of positions in
+  // their list, hashed on the name with ASCII letters folded as SameText folds them. It holds
+  // no copies of the names, so a new name costs no allocation here.
+  struct TNameIndex {
+    std::vector<std::int32_t> Slots;  // -1: empty; the size is a power of two
+  };
   double Number(const char*& p, const char* e, const char* what) const;
   void Point(TText fields, TBaseVertex& p, bool optionalThird, const char* what);
   void Vertex(TText line);
@@ -90,7 +110,8 @@ class TObjParser {
   void Face(TText line);
   TCornerText Corner(const char*& p, const char* e) const;
   template <class T>
-  std::int32_t Select(TTypedCollection<T>& list, TText line, std::int32_t& counter, bool hasId);
+  std::int32_t Select(TTypedCollection<T>& list, TNameIndex& index, TText line,
+                      std::int32_t& counter, bool hasId);
 
   void BuildGroupVertexLists();
   void ComputeNormals();
@@ -110,13 +131,15 @@ class TObjParser {
   // The group-material pair whose entry the last face made sure of.
   std::int32_t entryGroup_ = -1;
   std::int32_t entryMaterial_ = -1;
+  TNameIndex groupIndex_, materialIndex_, smoothIndex_;
+  // Group and material of every group-material entry made, as (group << 32) | material.
+  std::unordered_set<std::uint64_t> entries_;
 };
 
-// The text of the field that starts at p: up to the next blank.
+// The text of the field that starts at p, up to the next blank, fit for a message.
 inline std::string FieldText(const char* p, const char* e) {
-  const char* blank =
-      static_cast<const char*>(std::memchr(p, ' ', static_cast<std::size_t>(e - p)));
-  return std::string(p, blank ? blank : e);
+  const char* blank = FindBlank(p, e);
+  return PrintableText(std::string_view(p, static_cast<std::size_t>((blank ? blank : e) - p)));
 }
 
 // Skips the blank that ends a field and the blanks and control characters after it.
@@ -129,8 +152,11 @@ inline const char* NextField(const char* p, const char* e) {
 double TObjParser::Number(const char*& p, const char* e, const char* what) const {
   double v = 0;
   const char* end = ParseDouble(p, e, v);
-  if (!end || (end < e && *end != ' ') || !std::isfinite(v))
+  if (!end || (end < e && !IsBlank(*end)) || !std::isfinite(v))
     Fail(std::string(what) + ": \"" + FieldText(p, e) + "\" is not a number");
+  if (std::fabs(v) > kCoordinateLimit)
+    Fail(std::string(what) + ": \"" + FieldText(p, e) +
+         "\" is out of range (more than 1e9 in magnitude)");
   p = end;
   return v;
 }
@@ -194,19 +220,19 @@ TCornerText TObjParser::Corner(const char*& p, const char* e) const {
   if (!q) bad("the vertex number is not a whole number");
   if (q < e && *q == '/') {
     ++q;
-    if (q < e && *q != '/' && *q != ' ') {
+    if (q < e && *q != '/' && !IsBlank(*q)) {
       q = ParseInt32(q, e, c.Tex);
       if (!q) bad("the texture number is not a whole number");
     }
     if (q < e && *q == '/') {
       ++q;
-      if (q < e && *q != ' ') {
+      if (q < e && !IsBlank(*q)) {
         q = ParseInt32(q, e, c.Normal);
         if (!q) bad("the normal number is not a whole number");
       }
     }
   }
-  if (q < e && *q != ' ') bad("unexpected text");
+  if (q < e && !IsBlank(*q)) bad("unexpected text");
   p = q;
   return c;
 }
@@ -244,7 +270,9 @@ void TObjParser::Face(TText line) {
   face.SmoothIndex = currentSmooth_;
   TGroup& group = *mesh_.Groups[currentGroup_];
   if (entryGroup_ != currentGroup_ || entryMaterial_ != currentMaterial_) {
-    group.AddEntryForMaterial(currentMaterial_);
+    const std::uint64_t pair = (std::uint64_t{static_cast<std::uint32_t>(currentGroup_)} << 32) |
+                               static_cast<std::uint32_t>(currentMaterial_);
+    if (entries_.insert(pair).second) group.AddEntryForMaterial(currentMaterial_);
     entryGroup_ = currentGroup_;
     entryMaterial_ = currentMaterial_;
   }
@@ -252,47 +280,75 @@ void TObjParser::Face(TText line) {
   mesh_.Faces.AddWithCorners(face, first, static_cast<std::int32_t>(count));
 }
 
+// FNV-1a over the name with ASCII letters folded to lower case.
+inline std::size_t FoldedHash(std::string_view name) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    h = (h ^ ((c >= 'A' && c <= 'Z') ? c + 32u : c)) * 1099511628211ull;
+  }
+  return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
 template <class T>
-std::int32_t TObjParser::Select(TTypedCollection<T>& list, TText line, std::int32_t& counter,
-                                bool hasId) {
+std::int32_t TObjParser::Select(TTypedCollection<T>& list, TNameIndex& index, TText line,
+                                std::int32_t& counter, bool hasId) {
+  auto place = [&](std::int32_t item) {
+    const std::size_t mask = index.Slots.size() - 1;
+    std::size_t s = FoldedHash(list[item]->Name) & mask;
+    while (index.Slots[s] >= 0) s = (s + 1) & mask;
+    index.Slots[s] = item;
+  };
+  // At most half full: every item of the list is in the table.
+  if (index.Slots.size() < 2 * static_cast<std::size_t>(list.Count()) + 2) {
+    index.Slots.assign(std::max<std::size_t>(64, index.Slots.size() * 2), -1);
+    while (index.Slots.size() < 2 * static_cast<std::size_t>(list.Count()) + 2)
+      index.Slots.resize(index.Slots.size() * 2, -1);
+    for (std::int32_t i = 0; i < list.Count(); ++i) place(i);
+  }
   const std::string_view name = AfterKeyword(line).View();
-  for (std::int32_t i = 0; i < list.Count(); ++i)
-    if (SameText(list[i]->Name, name)) return i;
+  const std::size_t mask = index.Slots.size() - 1;
+  for (std::size_t s = FoldedHash(name) & mask; index.Slots[s] >= 0; s = (s + 1) & mask)
+    if (SameText(list[index.Slots[s]]->Name, name)) return index.Slots[s];
   auto item = std::make_unique<T>(&mesh_);
   item->SetName(name);
   if constexpr (requires { item->Id; }) {
     if (hasId) item->Id = counter;
   }
   ++counter;
-  return list.Insert(std::move(item));
+  const std::int32_t at = list.Insert(std::move(item));
+  place(at);
+  return at;
 }
 
 void TObjParser::Line(TText raw, long number) {
   line_ = number;
+  // A UTF-8 byte order mark before the first line is no part of it.
+  if (number == 1 && raw.StartsWith("\xEF\xBB\xBF")) raw.p += 3;
   const TText line = Trim(raw);
   if (line.Empty() || *line.p == '#') return;
   if (positions_) {
-    if (line.StartsWith("v ")) {
+    if (line.IsKeyword("v")) {
       TBaseVertex& p = positions_->Add(TBaseVertex{});
       Point(AfterKeyword(line), p, false, "vertex");
       p.Index = positions_->Count() - 1;
     }
     return;
   }
-  if (line.StartsWith("v ")) {
+  if (line.IsKeyword("v")) {
     Vertex(line);
-  } else if (line.StartsWith("vt ")) {
+  } else if (line.IsKeyword("vt")) {
     TexVert(line);
-  } else if (line.StartsWith("vn ")) {
+  } else if (line.IsKeyword("vn")) {
     Normal(line);
-  } else if (line.StartsWith("f ") || line.StartsWith("fo")) {
+  } else if (line.IsKeyword("f") || line.StartsWith("fo")) {
     Face(line);
-  } else if (line.StartsWith("g ")) {
-    currentGroup_ = Select(mesh_.Groups, line, groupCounter_, true);
-  } else if (line.StartsWith("usemtl ")) {
-    currentMaterial_ = Select(mesh_.Materials, line, materialCounter_, true);
-  } else if (line.StartsWith("s ")) {
-    currentSmooth_ = Select(mesh_.Smooths, line, smoothCounter_, false);
+  } else if (line.IsKeyword("g")) {
+    currentGroup_ = Select(mesh_.Groups, groupIndex_, line, groupCounter_, true);
+  } else if (line.IsKeyword("usemtl")) {
+    currentMaterial_ = Select(mesh_.Materials, materialIndex_, line, materialCounter_, true);
+  } else if (line.IsKeyword("s")) {
+    currentSmooth_ = Select(mesh_.Smooths, smoothIndex_, line, smoothCounter_, false);
   }
 }
 
@@ -566,8 +622,7 @@ void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOpti
   if (!std::filesystem::exists(fileName, ec)) return;
 
   TFileReader file(fileName);
-  if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
-  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
+  if (file.LooksBinary()) throw EObjRead(fileName, 0, "holds no geometry", true);
   mesh.Name = MeshNameOfFile(fileName);
   mesh.FileName = fileName;
 
@@ -582,6 +637,8 @@ void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOpti
 
   TObjParser parser(mesh, fileName);
   ReadLines(file, fileName, options, parser);
+  if (mesh.Vertices.Count() == 0 || mesh.Faces.Count() == 0)
+    throw EObjRead(fileName, 0, "holds no geometry", true);
   parser.Finish();
 }
 
@@ -589,9 +646,7 @@ void ReadTargetGeometry(const std::string& fileName, TRecordList<TBaseVertex>& p
                         const TObjReadOptions& options) {
   positions.Clear();
   TFileReader file(fileName);
-  if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
-  std::error_code ec;
-  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
+  if (file.LooksBinary()) throw EObjRead(fileName, 0, "holds no geometry", true);
   TObjData scratch;
   TObjParser parser(scratch, fileName, positions);
   ReadLines(file, fileName, options, parser);

@@ -25,10 +25,11 @@
 namespace tarvel {
 
 // A Poser OBJ file that could not be read: which file, which line (0 when the failure is not
-// tied to a line) and why.
+// tied to a line) and why. The message names the file once, with its bytes made printable:
+// "NAME, line 5: reason", "NAME: reason", or with `sentence` "NAME holds no geometry".
 class EObjRead : public std::runtime_error {
  public:
-  EObjRead(std::string file, long line, std::string reason);
+  EObjRead(std::string file, long line, std::string reason, bool sentence = false);
   const std::string& File() const { return file_; }
   long Line() const { return line_; }
   const std::string& Reason() const { return reason_; }
@@ -47,7 +48,9 @@ struct TObjReadOptions {
 
 // Fills `mesh`, which must be freshly created, from the OBJ file. A file that does not exist
 // leaves the mesh with its three "default" entries only. Raises EObjRead when the file cannot
-// be read; the mesh is then incomplete and the caller discards it.
+// be read: it is not a regular file, a line is damaged, a coordinate is more than 1e9 in
+// magnitude, or it holds no vertex or no face or a NUL byte in its first 4 KiB ("NAME holds
+// no geometry"); the mesh is then incomplete and the caller discards it.
 void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOptions& options = {});
 
 // Reads Poser target geometry: one position per "v " line, in file order, each with its line

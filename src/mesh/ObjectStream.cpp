@@ -1,5 +1,6 @@
 #include "mesh/ObjectStream.h"
 
+#include "mesh/FileCheck.h"
 #include "mesh/SafeFile.h"
 
 #include <fcntl.h>
@@ -84,21 +85,28 @@ TObjectStream::TObjectStream(std::vector<std::uint8_t> bytes)
       writable_(true),
       registry_(&StreamRegistry()),
       buf_(std::move(bytes)),
-      end_(buf_.size()) {}
+      end_(buf_.size()),
+      checkNumbers_(true) {}
 
 TObjectStream::TObjectStream(const std::string& fileName, TFileMode mode)
     : mode_(mode == TFileMode::Read ? TMode::FileRead : TMode::FileWrite),
       writable_(mode == TFileMode::Write),
       registry_(&StreamRegistry()),
       fileName_(fileName) {
+  checkNumbers_ = mode == TFileMode::Read;
   if (mode == TFileMode::Read) {
-    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw EObjectStream("Cannot open file \"" + fileName + "\": " + SystemReason());
+    // Only a regular file: a FIFO or a device would block or never end.
+    try {
+      fd_ = OpenRegularFile(fileName);
+    } catch (const EFileOpen& e) {
+      throw EObjectStream(e.what());
+    }
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd_, &st) != 0) {
       ::close(fd_);
       fd_ = -1;
-      throw EObjectStream("Cannot read file \"" + fileName + "\": not a regular file");
+      throw EObjectStream("Cannot read file \"" + PrintableText(fileName) +
+                          "\": " + SystemReason());
     }
     fileSize_ = st.st_size;
     buf_.resize(kFileBufferSize);
@@ -159,10 +167,28 @@ std::int64_t TObjectStream::Size() const {
 
 void TObjectStream::FailAt(std::int64_t offset, std::string_view what) const {
   std::string msg = "Damaged object stream";
-  if (!fileName_.empty()) msg += " \"" + fileName_ + "\"";
+  if (!fileName_.empty()) msg += " \"" + PrintableText(fileName_) + "\"";
   msg += " at byte offset " + std::to_string(offset) + ": ";
   msg += what;
   throw EObjectStream(msg);
+}
+
+void TObjectStream::FailNotFinite(std::int64_t offset, double v, std::string_view record,
+                                  std::string_view field) const {
+  FailAt(offset, std::string(record) + " field " + std::string(field) +
+                     " is not a finite number (" +
+                     (v != v  ? "nan"
+                      : v < 0 ? "-inf"
+                              : "inf") +
+                     ")");
+}
+
+void TObjectStream::FailOutOfRange(std::int64_t offset, double v, std::string_view record,
+                                   std::string_view field) const {
+  char value[32];
+  std::snprintf(value, sizeof value, "%g", v);
+  FailAt(offset,
+         std::string(record) + " field " + std::string(field) + " is out of range (" + value + ")");
 }
 
 void TObjectStream::Refill() {
@@ -362,6 +388,7 @@ std::vector<std::uint8_t> TObjectStream::TakeBytes() {
 void TObjectStream::Clear() {
   if (mode_ != TMode::Memory) throw EObjectStream("Clear() of a file stream");
   pos_ = end_ = 0;
+  checkNumbers_ = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -378,6 +405,8 @@ std::uint16_t TObjectStream::IdForClass(const TClassInfo* cls) const {
 }
 
 void TObjectStream::Put(const TStreamableObject& obj) {
+  // What the program writes into memory it reads back as it is.
+  if (mode_ == TMode::Memory) checkNumbers_ = false;
   if (registry_->Empty())
     throw EObjectStream("Attempt to write to stream, but no registered classes");
   const int id = registry_->IdOfClass(obj.StreamClass());

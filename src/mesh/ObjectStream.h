@@ -238,6 +238,34 @@ class TObjectStream {
   bool ReadBool() { return ReadPod<std::uint8_t>() != 0; }
   float ReadSingle() { return ReadPod<float>(); }
   double ReadDouble() { return ReadPod<double>(); }
+  // A stored number that must be finite: NaN or an infinity fails, naming the record and the
+  // field ("TSCTranslate field Offset.x"). Only bytes from outside are checked (a file, or
+  // bytes handed to the constructor); a copy reads back what the program itself wrote, even a
+  // state that a failed command left.
+  float ReadFiniteSingle(std::string_view record, std::string_view field) {
+    const std::int64_t at = Position();
+    const float v = ReadPod<float>();
+    CheckFinite(at, v, record, field);
+    return v;
+  }
+  double ReadFiniteDouble(std::string_view record, std::string_view field) {
+    const std::int64_t at = Position();
+    const double v = ReadPod<double>();
+    CheckFinite(at, v, record, field);
+    return v;
+  }
+  void CheckFinite(std::int64_t at, double v, std::string_view record,
+                   std::string_view field) const {
+    // v - v is not 0 for NaN and the infinities.
+    if (checkNumbers_ && v - v != 0) FailNotFinite(at, v, record, field);
+  }
+  // A stored coordinate: finite and at most `limit` in magnitude.
+  void CheckCoordinate(std::int64_t at, double v, double limit, std::string_view record,
+                       std::string_view field) const {
+    CheckFinite(at, v, record, field);
+    if (checkNumbers_ && (v > limit || v < -limit)) FailOutOfRange(at, v, record, field);
+  }
+  bool ChecksNumbers() const { return checkNumbers_; }
   void WriteInt32(std::int32_t v) { WritePod(v); }
   void WriteUInt16(std::uint16_t v) { WritePod(v); }
   void WriteInt16(std::int16_t v) { WritePod(v); }
@@ -268,6 +296,10 @@ class TObjectStream {
 
   [[noreturn]] void Fail(std::string_view what) const { FailAt(Position(), what); }
   [[noreturn]] void FailAt(std::int64_t offset, std::string_view what) const;
+  [[noreturn]] void FailNotFinite(std::int64_t offset, double v, std::string_view record,
+                                  std::string_view field) const;
+  [[noreturn]] void FailOutOfRange(std::int64_t offset, double v, std::string_view record,
+                                   std::string_view field) const;
 
   // Nesting guard for recursive object reads.
   class TNest {
@@ -338,6 +370,7 @@ class TObjectStream {
   TSafeFileWriter* sink_ = nullptr;
   std::string fileName_;
   int depth_ = 0;
+  bool checkNumbers_ = false;  // see CheckFinite
 };
 
 }  // namespace tarvel

@@ -1,5 +1,7 @@
 #include "mesh/SafeFile.h"
 
+#include "mesh/FileCheck.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,7 +22,8 @@ TSafeFileWriter::TSafeFileWriter(std::string fileName) : fileName_(std::move(fil
   name.push_back('\0');
   fd_ = ::mkstemp(name.data());
   if (fd_ < 0)
-    throw EFileWrite("Cannot create file \"" + fileName_ + "\": " + std::strerror(errno));
+    throw EFileWrite("Cannot create file \"" + PrintableText(fileName_) +
+                     "\": " + std::strerror(errno));
   tempName_ = name.data();
   // A new file gets the usual permissions rather than mkstemp's private ones.
   const mode_t mask = ::umask(0);
@@ -39,7 +42,7 @@ void TSafeFileWriter::Fail(const std::string& what) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   ::unlink(tempName_.c_str());
-  throw EFileWrite(what + " \"" + fileName_ + "\": " + reason);
+  throw EFileWrite(what + " \"" + PrintableText(fileName_) + "\": " + reason);
 }
 
 void TSafeFileWriter::Flush() {
@@ -56,7 +59,8 @@ void TSafeFileWriter::Flush() {
 }
 
 void TSafeFileWriter::Write(std::string_view bytes) {
-  if (fd_ < 0) throw EFileWrite("Cannot write file \"" + fileName_ + "\": already closed");
+  if (fd_ < 0)
+    throw EFileWrite("Cannot write file \"" + PrintableText(fileName_) + "\": already closed");
   if (buf_.size() + bytes.size() > kBufferSize) Flush();
   if (bytes.size() >= kBufferSize) {
     buf_.assign(bytes.begin(), bytes.end());

@@ -61,14 +61,7 @@ class TVertexLineParser {
 void ReadVertexLines(const std::string& fileName, std::vector<double>& xyz, std::size_t expected,
                      IProgress* progress) {
   xyz.clear();
-  std::error_code ec;
-  const auto status = std::filesystem::status(fileName, ec);
-  if (!std::filesystem::exists(status)) throw EObjRead(fileName, 0, "no such file");
-  if (std::filesystem::is_directory(status)) throw EObjRead(fileName, 0, "is a folder");
-  if (!std::filesystem::is_regular_file(status))
-    throw EObjRead(fileName, 0, "is not a regular file");
-  TInputFile file(fileName);
-  if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
+  TInputFile file(fileName);  // refuses anything but a regular file
   xyz.reserve(expected * 3);
 
   if (progress) {

@@ -1,5 +1,9 @@
 #include "stack/StackCommand.h"
 
+#include <cmath>
+
+#include "mesh/NumberText.h"
+#include "stack/MultiObjData.h"
 #include "stack/StackMng.h"
 
 namespace tarvel {
@@ -41,6 +45,37 @@ void TStackCommand::Store(TObjectStream& s) const {
 TMultiObjData* TStackCommand::Live() const { return Manager ? Manager->Live : nullptr; }
 
 std::string TStackCommand::PlainCaption() const { return StripMarkup(Caption); }
+
+std::string CommandLineText(const TStackCommand& command) {
+  if (command.Fault.empty()) return command.Caption;
+  return "<c:Red>" + command.PlainCaption() + ": " + command.Fault;
+}
+
+const char* PositionFault(const TMultiObjData& state) {
+  const char* fault = nullptr;
+  // Comparisons with NaN are false: a NaN is caught by the first test.
+  auto usable = [&](double v) {
+    if (!(std::fabs(v) <= kCoordinateLimit))
+      fault = std::isfinite(v) ? "the result holds a position beyond 1e9 in magnitude"
+                               : "the result holds a position that is not a finite number";
+    return !fault;
+  };
+  auto finite = [&](const TBaseVertex& p) { return usable(p.X) && usable(p.Y) && usable(p.Z); };
+  for (std::int32_t m = 0; m < state.MeshCount(); ++m) {
+    const TObjData& mesh = *state.Mesh(m);
+    for (const TObjVertex& v : mesh.Vertices)
+      if (!finite(v)) return fault;
+    bool ok = true;
+    mesh.Groups.ForEach([&](const TGroup& g) {
+      for (std::int32_t k = 0; ok && k < g.Vertices.Count(); ++k) ok = finite(g.Vertices[k].Shaped);
+      g.MorphTargets.ForEach([&](const TMorphTarget& t) {
+        for (std::int32_t k = 0; ok && k < t.Positions.Count(); ++k) ok = finite(t.Positions[k]);
+      });
+    });
+    if (!ok) return fault;
+  }
+  return nullptr;
+}
 
 std::string StripMarkup(std::string_view caption) {
   std::string out;

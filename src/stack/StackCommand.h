@@ -83,9 +83,20 @@ class TStackCommand : public TStreamableObject {
   std::string Caption = "NoName";
   std::int32_t Reserved2 = 0;
   bool Failed = false;
+  // Why the command's last run failed, or empty: its result held a position that is not a
+  // finite number. Not stored; the command list shows such a line in red with the reason.
+  std::string Fault;
   std::unique_ptr<TStatusInfo> StatusInfo;
   std::int32_t DisplayFlags = display::kDefault;
 };
+
+// The text of a command's list line: its caption, or for a command with a Fault the caption
+// without markup in red, followed by the reason.
+std::string CommandLineText(const TStackCommand& command);
+
+// Why a vertex, shaped position or morph-target position of the edit state cannot be kept (it
+// is not a finite number, or beyond kCoordinateLimit in magnitude), or none.
+const char* PositionFault(const TMultiObjData& state);
 
 // Removes list markup: "<b>", "</b>" and colour tags like "<c:Red>".
 std::string StripMarkup(std::string_view caption);

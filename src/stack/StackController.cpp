@@ -31,7 +31,9 @@ void TStackController::SetLive(std::unique_ptr<TMultiObjData> live) {
 void TStackController::SetLineText(const TStackCommand* command, std::string_view text) {
   if (!stack_) return;
   const std::int32_t index = stack_->Commands.IndexOf(command);
-  if (index >= 0) window_.ListSetText(index, text);
+  if (index < 0) return;
+  window_.ListSetText(index,
+                      command->Fault.empty() ? std::string(text) : CommandLineText(*command));
 }
 
 void TStackController::Select(int line) {
@@ -53,6 +55,7 @@ bool TStackController::PickVertex(TObjVertex& vertex) {
   if (!command) return false;
   TWait wait(window_);
   if (!command->PickVertex(vertex)) return false;
+  CheckResult(selected_);
   window_.Redraw();
   return true;
 }
@@ -86,7 +89,23 @@ void TStackController::Replay(int line, bool release) {
   TStackCommand* c = stack_->Command(line);
   c->Prepare();
   c->Execute();
+  CheckResult(line);
   if (release) c->Release();
+}
+
+void TStackController::CheckResult(int line) {
+  TStackCommand* c = stack_->Command(line);
+  if (!c) return;
+  // Only the command that brought a non-finite position in is at fault; the ones after it
+  // merely carry it along.
+  bool earlier = false;
+  for (int i = 0; i < line && !earlier; ++i) earlier = !stack_->Command(i)->Fault.empty();
+  std::string fault;
+  if (!earlier)
+    if (const char* reason = PositionFault(*live_)) fault = reason;
+  if (fault == c->Fault) return;
+  c->Fault = std::move(fault);
+  window_.ListSetText(line, CommandLineText(*c));
 }
 
 void TStackController::ReplayFromStart(int last) {
@@ -151,6 +170,7 @@ void TStackController::AddCommand(const TCommandDescriptor& descriptor,
     window_.ListInsert(at, raw->Caption);
     raw->SetObject(object);
     window_.ListSetText(at, raw->Caption);
+    CheckResult(at);
     ShowControls(*raw);
     Select(at);
     current_ = at;
@@ -203,6 +223,7 @@ void TStackController::ParameterChanged(IParamControl& sender) {
   if (!command) return;
   TBusy busy(*this);
   command->ControlChanged(sender);
+  CheckResult(stack_ ? stack_->Commands.IndexOf(command) : -1);
   window_.Redraw();
 }
 
@@ -265,7 +286,7 @@ void TStackController::ShowGoalEntries() {
 void TStackController::FillCommandList() {
   window_.ListClear();
   for (std::int32_t i = 0; i < stack_->Count(); ++i)
-    window_.ListInsert(i, stack_->Command(i)->Caption);
+    window_.ListInsert(i, CommandLineText(*stack_->Command(i)));
 }
 
 namespace {

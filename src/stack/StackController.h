@@ -165,6 +165,9 @@ class TStackController : private ICommandLines {
   void Select(int line);
   void DoMakeCurrent(int line);
   void Replay(int line, bool release);
+  // Marks the command of `line` as failed when its result holds a non-finite position, or
+  // clears the mark, and shows its line accordingly.
+  void CheckResult(int line);
   void ReplayFromStart(int last);
   void ShowControls(TStackCommand& command);
   // Back to the pristine state, then the stack is freed and its lines and goals go.

@@ -1,5 +1,6 @@
 #include "stack/StackTarget.h"
 
+#include <cmath>
 #include <functional>
 
 #include "commands/Organic.h"
@@ -9,6 +10,7 @@
 #include "commands/Specular.h"
 #include "commands/Transforms.h"
 #include "commands/UseMorphTarget.h"
+#include "mesh/NumberText.h"
 #include "stack/MultiObjData.h"
 #include "stack/SelectCommands.h"
 #include "stack/StackMng.h"
@@ -237,7 +239,15 @@ void TSGCreateMorph::Run(IMorphNamer& namer, TMultiObjData& live, TMultiObjData&
         const TBaseVertex& b = lv[k].Shaped;
         differs = a.X != b.X || a.Y != b.Y || a.Z != b.Z;
       }
-      if (differs) changed.push_back(g);
+      // A group holding a position that is not a finite number, or one beyond the limit of
+      // coordinates, never becomes a target.
+      bool finite = true;
+      for (std::int32_t k = 0; finite && k < lv.Count(); ++k) {
+        const TBaseVertex& b = lv[k].Shaped;
+        finite = std::fabs(b.X) <= kCoordinateLimit && std::fabs(b.Y) <= kCoordinateLimit &&
+                 std::fabs(b.Z) <= kCoordinateLimit;
+      }
+      if (differs && finite) changed.push_back(g);
     }
     const std::size_t n = changed.size();
     for (std::size_t k = 0; k < n; ++k) {

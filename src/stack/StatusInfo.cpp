@@ -18,7 +18,7 @@ void WriteColour(TObjectStream& s, std::int32_t value, const TColorVector& c) {
 
 void ReadColour(TObjectStream& s, std::int32_t& value, TColorVector& c) {
   value = s.ReadInt32();
-  c = LoadColour(s);
+  c = LoadColour(s, "TStatusInfo");
 }
 
 void WritePoint(TObjectStream& s, const TPoint3& p) {

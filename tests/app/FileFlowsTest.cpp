@@ -213,6 +213,43 @@ TEST_F(FileFlowsTest, FiguresAreAddedAndTheCameraAimsAtTheCentreOfAll) {
                                                       QFileInfo(Sample()).absoluteFilePath()}));
 }
 
+// Files that are no figure are refused with the reason, add no mesh and are not remembered
+// among the recent files.
+TEST_F(FileFlowsTest, FilesThatAreNoFigureAreRefusedAndNotRemembered) {
+  Window();
+  std::filesystem::create_directories(dir.Path() / "folder.obj");
+  const struct {
+    std::string File;
+    std::string Text;
+    std::string Reason;
+  } cases[] = {
+      {"empty.obj", "", "empty.obj holds no geometry"},
+      {"points.obj", "v 0 0 0\r\nv 1 0 0\r\n", "points.obj holds no geometry"},
+      {"program.obj",
+       std::string("\x7F"
+                   "ELF\x02\x01\x01\0\0\0f 1 2 3\n",
+                   17),
+       "program.obj holds no geometry"},
+      {"far.obj", "v 1e12 0 0\r\nv 0 1 0\r\nv 0 0 1\r\nf 1 2 3\r\n",
+       "far.obj, line 1: vertex: \"1e12\" is out of range (more than 1e9 in magnitude)"},
+      {"folder.obj", "", "folder.obj is a folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File);
+    const QString file =
+        c.File == "folder.obj" ? Path(c.File) : QString::fromStdString(dir.Write(c.File, c.Text));
+    p.Messages.clear();
+    LoadFigureFromMenu(file);
+    ASSERT_EQ(p.Messages.size(), 1u);
+    EXPECT_EQ(p.Messages[0].Title, "Error");
+    EXPECT_TRUE(p.Messages[0].Text.endsWith(QString::fromStdString(c.Reason)))
+        << p.Messages[0].Text.toStdString();
+    EXPECT_EQ(p.Messages[0].Text.count(QString::fromStdString(c.File)), 1);
+    EXPECT_EQ(C().Live().MeshCount(), 0);
+    EXPECT_TRUE(form->RecentFiles().Items().isEmpty());
+  }
+}
+
 TEST_F(FileFlowsTest, AFigureLoadedDuringAStackJoinsTheStacksStartingState) {
   Window();
   LoadFigureFromMenu(Sample());

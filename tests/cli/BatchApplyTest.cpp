@@ -1,6 +1,7 @@
 // The batch tool's stack verbs end to end: apply a saved stack to figures, export a project,
 // list a stack.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
@@ -322,6 +323,67 @@ TEST_F(BatchApplyTest, FailuresGiveTheirReasonAndExitStatus) {
     EXPECT_EQ(run.ExitCode, tc.Status);
     EXPECT_NE(run.Err.find(tc.InErr), std::string::npos) << run.Err;
   }
+}
+
+// A stack whose result is not a number fails the figure even without --strict, and writes
+// nothing of it; special files and files without geometry fail alone with their reason; the
+// manifest lists every figure, with its error, and holds only JSON numbers.
+TEST_F(BatchApplyTest, HostileFiguresAndResultsFailAloneAndLeaveNoHalfOutput) {
+  {
+    TFakeWindow window;
+    TStackController controller(window);
+    ASSERT_NE(controller.Live().AddObjFile(kFigureFile), nullptr);
+    controller.NewStack(*StackTargets()[0]);
+    controller.AddCommand(*controller.Stack()->FindDescriptor(7));  // select all
+    // Scaled by the window's largest factor seven times, the figure's coordinates would
+    // overflow the singles of the scaling; the second time they leave the range of
+    // coordinates already.
+    for (int i = 0; i < 7; ++i) {
+      controller.AddCommand(*controller.Stack()->FindDescriptor(103));
+      for (test::TFakeNumberEdit* field : window.Params.Edits()) field->Type(1e6);
+    }
+    ASSERT_TRUE(controller.SaveStack((dir_.Path() / "huge.stk").string()));
+  }
+  const TRun huge =
+      RunBatch("apply huge.stk " + Quoted(kFigureFile) + " --out huge --quiet", dir_.Path());
+  EXPECT_EQ(huge.ExitCode, 1);
+  EXPECT_NE(huge.Err.find("figure.obj: command 3 \"Scale"), std::string::npos) << huge.Err;
+  EXPECT_NE(huge.Err.find("the result holds a position beyond 1e9 in magnitude"), std::string::npos)
+      << huge.Err;
+  EXPECT_FALSE(fs::exists(dir_.Path() / "huge" / "figure"));
+  EXPECT_NE(ReadFile(dir_.Path() / "huge" / "manifest.json").find("\"ok\": false"),
+            std::string::npos);
+
+  fs::create_directories(dir_.Path() / "folder.obj");
+  const std::string fifo = (dir_.Path() / "pipe.obj").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  dir_.Write("empty.obj", "");
+  dir_.Write("binary.obj", std::string("\x7F"
+                                       "ELF\x02\x01\x01\0\0\0v 1 2 3\n",
+                                       17));
+  const TRun run = RunBatch("apply arm.stk " + Quoted(kFigureFile) +
+                                " folder.obj pipe.obj /dev/zero empty.obj binary.obj"
+                                " --out mixed --jobs 3 --quiet",
+                            dir_.Path());
+  EXPECT_EQ(run.ExitCode, 1);
+  for (const std::string line :
+       {"tarvel-batch: folder.obj is a folder", "tarvel-batch: pipe.obj is not a regular file",
+        "tarvel-batch: /dev/zero is not a regular file",
+        "tarvel-batch: empty.obj holds no geometry", "tarvel-batch: binary.obj holds no geometry"})
+    EXPECT_NE(run.Err.find(line + "\n"), std::string::npos) << line << "\n" << run.Err;
+  const fs::path mixed = dir_.Path() / "mixed";
+  EXPECT_TRUE(fs::exists(mixed / "figure" / "lForeArm_.obj"));
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(mixed)) ++entries;
+  EXPECT_EQ(entries, 2) << "only the figure's folder and the manifest";
+  const std::string manifest = ReadFile(mixed / "manifest.json");
+  int failed = 0;
+  for (std::size_t at = 0; (at = manifest.find("\"error\": ", at)) != std::string::npos; ++at)
+    ++failed;
+  EXPECT_EQ(failed, 5) << manifest;
+  EXPECT_NE(manifest.find("\"error\": \"/dev/zero is not a regular file\""), std::string::npos);
+  for (const char* word : {"nan", "inf", "NaN", "Infinity"})
+    EXPECT_EQ(manifest.find(std::string(": ") + word), std::string::npos) << manifest;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -16,6 +17,7 @@
 namespace tarvel {
 namespace {
 
+namespace fs = std::filesystem;
 using test::HasLine;
 using test::Lines;
 using test::Quoted;
@@ -63,14 +65,22 @@ TEST(BatchInfoTest, FailuresExitWithOneAndSayWhy) {
   std::string nine;
   for (int i = 0; i < 9; ++i) nine += "v " + std::to_string(i) + " 0 0\n";
   const std::string broken = dir.Write("broken.obj", nine + "f 1 2 10\n");
+  const std::string fifo = (dir.Path() / "pipe.obj").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   struct TCase {
     const char* Name;
     std::string File;
     std::vector<std::string> InErr;
   };
   const std::vector<TCase> cases = {
-      {"missing file", (dir.Path() / "none.obj").string(), {"none.obj"}},
-      {"broken file", broken, {"broken.obj", "line 10", "vertex 10"}},
+      {"missing file", (dir.Path() / "none.obj").string(), {"none.obj: no such file"}},
+      {"broken file", broken, {"broken.obj, line 10: face refers to vertex 10"}},
+      {"folder", dir.Path().string(), {dir.Path().string() + " is a folder"}},
+      {"fifo", fifo, {"pipe.obj is not a regular file"}},
+      {"device", "/dev/zero", {"/dev/zero is not a regular file"}},
+      {"empty file", dir.Write("empty.obj", ""), {"empty.obj holds no geometry"}},
+      {"far vertex", dir.Write("far.obj", "v 1e57 0 0\n"), {"far.obj, line 1: ", "out of range"}},
+      {"damaged name", dir.Write("bad\xFF.obj", "v 0 0 0\n"), {"bad\\xFF.obj holds no geometry"}},
   };
   for (const TCase& tc : cases) {
     SCOPED_TRACE(tc.Name);
@@ -79,6 +89,11 @@ TEST(BatchInfoTest, FailuresExitWithOneAndSayWhy) {
     EXPECT_EQ(run.Out, "");
     for (const std::string& part : tc.InErr)
       EXPECT_NE(run.Err.find(part), std::string::npos) << run.Err;
+    // The file is named once.
+    const std::string name = fs::path(tc.File).filename().string();
+    if (!name.empty() && name.find('\xFF') == std::string::npos) {
+      EXPECT_EQ(run.Err.find(name), run.Err.rfind(name)) << run.Err;
+    }
   }
 }
 

@@ -31,9 +31,11 @@ struct TV {
   double X, Y, Z;
 };
 
-// OBJ text with these vertices; `faces` are 1-based corner lists, each with its group.
+// OBJ text with these vertices; `faces` are 1-based corner lists, each with its group. Without
+// faces one face of no area on the first vertex keeps the file a figure.
 std::string ObjText(const std::vector<TV>& vs,
-                    const std::vector<std::pair<std::string, std::vector<int>>>& faces) {
+                    std::vector<std::pair<std::string, std::vector<int>>> faces) {
+  if (faces.empty()) faces.push_back({"default", {1, 1, 1}});
   std::string out;
   char buf[128];
   for (const TV& v : vs) {

@@ -270,5 +270,38 @@ TEST(NumberTextTest, ParseDoubleStopsAtTheGivenEnd) {
   EXPECT_EQ(n, 2147483647);
 }
 
+// Fixed notation agrees with printf's "%*.*f" for every finite number, however long, and
+// writes nothing but what the formatter produced.
+TEST(NumberTextTest, AppendFixedWritesWhatPrintfWouldOrFails) {
+  const std::vector<double> finite = {0.0,
+                                      -0.0,
+                                      1.5,
+                                      -0.0000004,
+                                      0.34,
+                                      1e9,
+                                      -1e9,
+                                      1e57,
+                                      -1.5e100,
+                                      1e300,
+                                      std::numeric_limits<double>::max(),
+                                      std::numeric_limits<double>::denorm_min()};
+  for (double v : finite) {
+    for (std::size_t width : {std::size_t{0}, std::size_t{10}}) {
+      std::string out = "v ";
+      AppendFixed(out, v, 6, width);
+      std::vector<char> expected(400);
+      std::snprintf(expected.data(), expected.size(), "v %*.6f", static_cast<int>(width), v);
+      EXPECT_EQ(out, expected.data()) << v;
+    }
+  }
+  EXPECT_EQ(FixedText(2.25, 7), "2.2500000");
+  for (double v : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    std::string out = "v ";
+    EXPECT_THROW(AppendFixed(out, v, 6, 10), ENumberText) << v;
+    EXPECT_EQ(out, "v ");
+    EXPECT_THROW(FixedText(v, 7), ENumberText);
+  }
+}
+
 }  // namespace
 }  // namespace tarvel

@@ -1,10 +1,12 @@
 #include "mesh/ObjReader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "mesh/FileCheck.h"
 #include "mesh/ObjData.h"
 #include "mesh/ObjectStream.h"
 
@@ -153,6 +156,13 @@ const char* const kTriangle =
     "v 1 0 0\n"
     "v 0 1 0\n";
 
+const char* const kSmallMesh =
+    "# small\n"
+    "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0.5\nv 2 0 0\n"
+    "vt 0 0\nvt 1 0\nvt 1 1\n"
+    "g hip\nusemtl Skin\ns 1\nf 1/1 2/2 3/3 4/1\n"
+    "g thigh\nf 2/2 5/1 3/3\nusemtl Nails\nf 3 5 4\n";
+
 // ---------------------------------------------------------------------------------------------
 // Groups, materials, smoothing groups
 
@@ -284,7 +294,7 @@ TEST(ObjReaderTest, ColoursGoToGroupsThenMaterialsAndWrapAfter33) {
   for (const TCase tc : {TCase{0, 0}, TCase{2, 1}, TCase{31, 3}, TCase{34, 40}}) {
     SCOPED_TRACE("groups " + std::to_string(tc.Groups) + ", materials " +
                  std::to_string(tc.Materials));
-    std::string text = kTriangle;
+    std::string text = std::string(kTriangle) + "f 1 2 3\n";
     for (int i = 0; i < tc.Groups; ++i) text += "g g" + std::to_string(i) + "\nf 1 2 3\n";
     for (int i = 0; i < tc.Materials; ++i) text += "usemtl m" + std::to_string(i) + "\n";
     text += "s 1\n";
@@ -433,7 +443,8 @@ TEST(ObjReaderTest, VertexOfTwoGroupsHasAnEntryWithItsOwnShapedPositionInEach) {
 
 TEST(ObjReaderTest, VertexLinesKeepTheirNumbers) {
   TTempDir dir;
-  const auto m = LoadText(dir, "v 1.5 -2.25 3e2\nv +1 0.000001 -0\nv 1 2 3 4\nvn 1 2 3 4\n");
+  const auto m =
+      LoadText(dir, "v 1.5 -2.25 3e2\nv +1 0.000001 -0\nv 1 2 3 4\nvn 1 2 3 4\nf 1 2 3\n");
   ASSERT_EQ(m->Vertices.Count(), 3);
   EXPECT_EQ(m->Vertices[0].X, 1.5);
   EXPECT_EQ(m->Vertices[0].Y, -2.25);
@@ -448,7 +459,8 @@ TEST(ObjReaderTest, VertexLinesKeepTheirNumbers) {
 
 TEST(ObjReaderTest, TextureLineWithMoreThanThreeNumbersKeepsThree) {
   TTempDir dir;
-  const auto m = LoadText(dir, "vt 0.1 0.2 0.3 0.4\nvt 0.5 0.6 \n");
+  const auto m =
+      LoadText(dir, std::string(kTriangle) + "vt 0.1 0.2 0.3 0.4\nvt 0.5 0.6 \nf 1 2 3\n");
   ASSERT_EQ(m->TexVerts.Count(), 2);
   EXPECT_EQ(m->TexVerts[0].Z, 0.3);
   EXPECT_EQ(m->TexVerts[1].Y, 0.6);
@@ -459,7 +471,6 @@ TEST(ObjReaderTest, UnrecognisedVertexLinesAreSkippedAndLaterNumbersShift) {
   TTempDir dir;
   const auto m = LoadText(dir,
                           "v 0 0 0\n"
-                          "v\t5 5 5\n"
                           "V 6 6 6\n"
                           "v 1 0 0\n"
                           "  v 0 1 0  \n"
@@ -504,7 +515,7 @@ TEST(ObjReaderTest, MeshNameIsTheFileNameBeforeItsExtension) {
     EXPECT_EQ(MeshNameOfFile(tc.File), tc.Name) << tc.File;
 
   TTempDir dir;
-  const auto m = LoadText(dir, kTriangle, "x.obj.obj");
+  const auto m = LoadText(dir, std::string(kTriangle) + "f 1 2 3\n", "x.obj.obj");
   EXPECT_EQ(m->Name, "x");
   EXPECT_EQ(m->FileName, (dir.Path() / "x.obj.obj").string());
 }
@@ -524,13 +535,145 @@ TEST(ObjReaderTest, MissingFileLeavesOnlyTheDefaultEntries) {
   EXPECT_EQ(m.FileName, "");
 }
 
-TEST(ObjReaderTest, EmptyFileGivesTheDefaultEntriesAndItsName) {
+// Files that are no figure: each is refused with "NAME holds no geometry", the file named once.
+TEST(ObjReaderTest, FilesWithoutGeometryAreRefused) {
+  std::string elf(
+      "\x7F"
+      "ELF\x02\x01\x01",
+      7);
+  elf += std::string(9, '\0') + "\x02\0>\0v 1 2 3\nf 1 1 1\n";
+  std::string utf16;
+  for (char c : std::string(kTriangle) + "f 1 2 3\n") utf16 += std::string{c, '\0'};
+  std::string lateNul = std::string(kTriangle) + "f 1 2 3\n# " + std::string(5000, 'x');
+  lateNul += std::string(1, '\0') + "\n";
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"empty", ""},
+      {"blank lines", "\n\n  \r\n"},
+      {"comments and groups only", "# nothing\ng hip\nusemtl skin\n"},
+      {"vertices without faces", kTriangle},
+      {"a binary program", elf},
+      {"UTF-16 text", "\xFF\xFE" + utf16},
+      {"UTF-16 without a mark", utf16},
+  };
+  for (const auto& [name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    TTempDir dir;
+    const std::string file = dir.Write("none.obj", bytes);
+    TObjData m;
+    try {
+      LoadFromObj(m, file);
+      ADD_FAILURE() << "loaded";
+    } catch (const EObjRead& e) {
+      EXPECT_EQ(std::string(e.what()), file + " holds no geometry");
+    }
+  }
+  // A NUL byte after the first 4 KiB is only a damaged comment.
   TTempDir dir;
-  const auto m = LoadText(dir, "", "empty.obj");
-  EXPECT_EQ(m->Name, "empty");
-  EXPECT_EQ(GroupNames(*m), (std::vector<std::string>{"default"}));
-  EXPECT_EQ(m->Vertices.Count(), 0);
-  EXPECT_EQ(m->Normals.Count(), 0);
+  EXPECT_EQ(LoadText(dir, lateNul)->Faces.Count(), 1);
+}
+
+// Special files are refused at once, never read: a FIFO without a writer would block and a
+// device would never end.
+TEST(ObjReaderTest, OnlyRegularFilesAreRead) {
+  TTempDir dir;
+  const std::string fifo = (dir.Path() / "pipe.obj").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string folder = (dir.Path() / "folder.obj").string();
+  std::filesystem::create_directory(folder);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {fifo, fifo + " is not a regular file"},
+      {"/dev/zero", "/dev/zero is not a regular file"},
+      {folder, folder + " is a folder"},
+  };
+  for (const auto& [file, message] : cases) {
+    SCOPED_TRACE(file);
+    TObjData mesh;
+    try {
+      LoadFromObj(mesh, file);
+      ADD_FAILURE() << "read";
+    } catch (const EObjRead& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+    TRecordList<TBaseVertex> positions;
+    EXPECT_THROW(ReadTargetGeometry(file, positions), EObjRead);
+  }
+}
+
+// Every message is printable UTF-8 and names the file once, whatever bytes the file and its
+// name hold.
+TEST(ObjReaderTest, MessagesNameTheFileOnceAndEscapeItsBytes) {
+  struct TCase {
+    const char* Name;
+    std::string FileName;
+    std::string Text;
+    const char* Message;  // after the file name
+  };
+  const std::vector<TCase> cases = {
+      {"broken UTF-8 in a number", "a.obj", "v 1\xC3\x28 0 0\n",
+       ", line 1: vertex: \"1\\xC3(\" is not a number"},
+      {"gzip bytes", "b.obj", std::string("\x1F\x8B\x08\x00\nv \x9C\xFF 0 0\n", 14),
+       ", line 2: vertex: \"\\x9C\\xFF\" is not a number"},
+      {"control characters", "c.obj", "v 1\x1B[2J 0 0\n",
+       ", line 1: vertex: \"1\\x1B[2J\" is not a number"},
+      {"valid UTF-8 stays", "d.obj", std::string(kTriangle) + "f 1 2 \xC3\xA9\n",
+       ", line 4: face corner \"\xC3\xA9\": the vertex number is not a whole number"},
+      {"name with a broken byte", "e\xFF.obj", "", " holds no geometry"},
+  };
+  for (const TCase& tc : cases) {
+    SCOPED_TRACE(tc.Name);
+    TTempDir dir;
+    const std::string file = dir.Write(tc.FileName, tc.Text);
+    TObjData m;
+    try {
+      LoadFromObj(m, file);
+      ADD_FAILURE() << "loaded";
+    } catch (const EObjRead& e) {
+      EXPECT_EQ(std::string(e.what()), PrintableText(file) + tc.Message);
+      EXPECT_EQ(PrintableText(e.what()), e.what());
+    }
+  }
+}
+
+// A tab separates like a blank, and a UTF-8 byte order mark is no part of the first line.
+TEST(ObjReaderTest, TabsAreBlanksAndAByteOrderMarkIsSkipped) {
+  TTempDir dir;
+  const auto plain = LoadBytes(dir.Write("plain.obj", kSmallMesh));
+  auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+      text.replace(at, from.size(), to);
+    return text;
+  };
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"tab after every keyword", replaced(replaced(kSmallMesh, "v ", "v\t"), "f ", "f\t")},
+      {"tab after g, usemtl and s",
+       replaced(replaced(replaced(kSmallMesh, "g ", "g\t"), "usemtl ", "usemtl\t"), "s 1", "s\t1")},
+      {"tabs between numbers and corners", replaced(kSmallMesh, " ", "\t")},
+      {"byte order mark", "\xEF\xBB\xBF" + std::string(kSmallMesh)},
+      {"mark and tabs", "\xEF\xBB\xBF" + replaced(kSmallMesh, " ", " \t ")},
+  };
+  for (const auto& [name, text] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(LoadBytes(dir.Write("variant.obj", text)), plain);
+  }
+}
+
+// Groups, materials and smoothing groups are found by name however many there are; names
+// that differ only in ASCII letter case are one, other bytes make names differ.
+TEST(ObjReaderTest, ManyNamesAreFoundAgainIgnoringAsciiCase) {
+  std::string text = kTriangle;
+  for (int i = 0; i < 3000; ++i)
+    text += "g G" + std::to_string(i) + "\nusemtl M" + std::to_string(i % 7) + "\nf 1 2 3\n";
+  for (int i = 0; i < 3000; i += 3) text += "g g" + std::to_string(i) + "\nf 1 2 3\n";
+  text += "g \xC4x\nf 1 2 3\ng \xE4x\nf 1 2 3\ng DEFAULT\nf 1 2 3\n";
+  TTempDir dir;
+  const auto m = LoadText(dir, text);
+  ASSERT_EQ(m->Groups.Count(), 1 + 3000 + 2);
+  EXPECT_EQ(m->Materials.Count(), 1 + 7);
+  EXPECT_EQ(m->Groups[1 + 300]->Faces.size(), 2u);  // G300 and g300
+  EXPECT_EQ(m->Groups[1 + 301]->Faces.size(), 1u);
+  EXPECT_EQ(m->Groups[0]->Faces.size(), 1u);            // DEFAULT is default
+  EXPECT_EQ(m->Groups[1 + 300]->GroupMats.Count(), 2);  // M6, then M3 of the last usemtl
+  ExpectLoadedInvariants(*m);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -552,7 +695,6 @@ TEST(ObjReaderTest, BrokenFilesFailWithFileLineAndReason) {
       {"negative infinity", "v -infinity 0 0\n", 1, "infinity"},
       {"trailing letters", "v 1.0abc 0 0\n", 1, "1.0abc"},
       {"comma decimal", "v 1,5 0 0\n", 1, "1,5"},
-      {"tab inside the line", "v 1\t2 3\n", 1, "not a number"},
       {"overflow", "v 1e400 0 0\n", 1, "1e400"},
       {"double sign", "v --1 0 0\n", 1, "--1"},
       {"two numbers for a vertex", "v 1 2\n", 1, "vertex"},
@@ -566,7 +708,10 @@ TEST(ObjReaderTest, BrokenFilesFailWithFileLineAndReason) {
       {"normal not read", std::string(kTriangle) + "vn 0 0 1\nf 1//1 2//2 3//1\n", 5, "normal"},
       {"negative texture", std::string(kTriangle) + "vt 0 0\nf 1/-1 2/1 3/1\n", 5, "texture"},
       {"letters in a corner", std::string(kTriangle) + "f 1 2 a\n", 4, "\"a\""},
-      {"tab between corners", std::string(kTriangle) + "f 1\t2 3\n", 4, "corner"},
+      {"beyond 1e9", "v 0 1000000000.5 0\n", 1, "out of range"},
+      {"1e100", "v 1e100 0 0\n", 1, "out of range"},
+      {"negative beyond 1e9", "v 0 0 -2e9\n", 1, "out of range"},
+      {"texture beyond 1e9", "vt 0 1e10\n", 1, "out of range"},
       {"corner with four parts", std::string(kTriangle) + "f 1/1/1/1 2 3\n", 4, "corner"},
       {"index beyond int32", std::string(kTriangle) + "f 1 2 2147483648\n", 4, "corner"},
       {"vertex line after a face", std::string(kTriangle) + "f 1 2 3\nf 1 2 4\nv 0 0 2\n", 5,
@@ -595,8 +740,8 @@ TEST(ObjReaderTest, BrokenFilesFailWithFileLineAndReason) {
 
 TEST(ObjReaderTest, AcceptedNumberForms) {
   TTempDir dir;
-  const auto m =
-      LoadText(dir, "v +1 -0.5 .25\nv 1. 1e2 -1E-2\nv 0001 2.50000000000000000000001 1e-400\n");
+  const auto m = LoadText(
+      dir, "v +1 -0.5 .25\nv 1. 1e2 -1E-2\nv 0001 2.50000000000000000000001 1e-400\nf 1 2 3\n");
   ASSERT_EQ(m->Vertices.Count(), 3);
   EXPECT_EQ(m->Vertices[0].X, 1.0);
   EXPECT_EQ(m->Vertices[0].Z, 0.25);
@@ -621,13 +766,6 @@ std::string WithLineEnds(const std::string& lfText, const std::string& eol) {
   }
   return out;
 }
-
-const char* const kSmallMesh =
-    "# small\n"
-    "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0.5\nv 2 0 0\n"
-    "vt 0 0\nvt 1 0\nvt 1 1\n"
-    "g hip\nusemtl Skin\ns 1\nf 1/1 2/2 3/3 4/1\n"
-    "g thigh\nf 2/2 5/1 3/3\nusemtl Nails\nf 3 5 4\n";
 
 TEST(ObjReaderTest, LineEndsDoNotMatter) {
   TTempDir dir;
@@ -712,8 +850,9 @@ TEST(ObjReaderTest, ProgressStaysInRangeAndEndsAtZero) {
   TFakeProgress progress;
   TObjReadOptions options;
   options.Progress = &progress;
+  // A file refused part way leaves the bar at 0 too.
   TObjData empty;
-  LoadFromObj(empty, dir.Write("empty.obj", ""), options);
+  EXPECT_THROW(LoadFromObj(empty, dir.Write("empty.obj", ""), options), EObjRead);
   ASSERT_FALSE(progress.Positions.empty());
   EXPECT_EQ(progress.Positions.back(), 0);
 }

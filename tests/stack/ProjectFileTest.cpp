@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +23,19 @@ using test::WriteFileBytes;
 std::vector<std::uint8_t> Concat(std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
+}
+
+// Replaces the first occurrence of `sentinel`'s bytes by `value`'s.
+template <class T>
+std::vector<std::uint8_t> WithValue(std::vector<std::uint8_t> bytes, T sentinel, T value) {
+  std::uint8_t from[sizeof(T)], to[sizeof(T)];
+  std::memcpy(from, &sentinel, sizeof from);
+  std::memcpy(to, &value, sizeof to);
+  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(from), std::end(from));
+  EXPECT_NE(at, bytes.end()) << "sentinel " << sentinel << " not found";
+  if (at == bytes.end()) return bytes;
+  std::copy(std::begin(to), std::end(to), at);
+  return bytes;
 }
 
 class ProjectFileTest : public test::StackFileFixture {
@@ -253,7 +268,42 @@ TEST_F(ProjectFileTest, DamagedFilesAreRefusedWithTheReason) {
     WriteFileBytes(file, c.Bytes, c.Bytes.size());
     ExpectRefused(file, c.Reason);
   }
-  ExpectRefused(File("missing.vnx"), "Cannot open file");
+  ExpectRefused(File("missing.vnx"), "missing.vnx: no such file");
+}
+
+// A stored single or double that is not a finite number is refused, naming the record and the
+// field; nothing is loaded.
+TEST_F(ProjectFileTest, NonFiniteNumbersAreRefusedNamingRecordAndField) {
+  Mesh().Vertices[3].Y = 4242.125;
+  TMorphTarget& raise = *Mesh().GroupByName("hat")->MorphTargets[0];
+  raise.Positions[0].Z = 777.0625;
+  raise.Value = 0.3671875f;
+  raise.RangeMax = 3.5625f;
+  const std::string good = File("good.vnx");
+  ASSERT_TRUE(controller_.SaveProject(good));
+  const std::vector<std::uint8_t> bytes = FileBytes(good);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct TCase {
+    std::vector<std::uint8_t> Bytes;
+    const char* Field;
+  };
+  const std::vector<TCase> cases = {
+      {WithValue(bytes, 4242.125, nan), "TObjVertex field y"},
+      {WithValue(bytes, 4242.125, -inf), "TObjVertex field y"},
+      {WithValue(bytes, 4242.125, 2e9), "TObjVertex field y is out of range"},
+      {WithValue(bytes, 777.0625, inf), "TBaseVertex field z"},
+      {WithValue(bytes, 0.3671875f, static_cast<float>(nan)), "TMorphTarget field Value"},
+      {WithValue(bytes, 3.5625f, static_cast<float>(inf)), "TMorphTarget field RangeMax"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Field);
+    const std::string file = File("nan.vnx");
+    WriteFileBytes(file, c.Bytes, c.Bytes.size());
+    const std::string field = c.Field;
+    ExpectRefused(
+        file, field.find(" is ") != std::string::npos ? field : field + " is not a finite number");
+  }
 }
 
 TEST_F(ProjectFileTest, EveryTruncatedPrefixIsRefused) {

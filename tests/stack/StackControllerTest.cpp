@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "commands/Transforms.h"
 #include "stack/EditStateFixture.h"
 #include "stack/FakeWindow.h"
 #include "stack/SelectCommands.h"
@@ -804,6 +805,55 @@ TEST(StackRegistryTest, SelectionKindsCreateTheirCommands) {
   EXPECT_TRUE(stack.IsCommandAvailable(102));
   EXPECT_FALSE(stack.IsCommandAvailable(4242));
   EXPECT_EQ(stack.FindDescriptor(1500)->Name, "Mirror selection");
+}
+
+// A command whose result holds a position that is not a finite number, or one beyond the
+// range of coordinates, fails: its line turns red with the reason, the commands after it are
+// not blamed, and the goal makes no target of it.
+TEST(StackControllerFaultTest, BadResultsFailTheirCommandAndMakeNoTarget) {
+  TTempDir dir;
+  TFakeWindow window;
+  TStackController c(window);
+  AddMesh(c.Live(), dir, kFigure);
+  c.NewStack(*FindStackTarget(1));
+  const TStackTarget& target = *FindStackTarget(1);
+  c.AddCommand(*target.FindDescriptor(7));  // select all
+  for (int i = 0; i < 3; ++i) c.AddCommand(*target.FindDescriptor(103));
+  auto scale = [&](int line) -> TVec3s& {
+    return dynamic_cast<TSCScale&>(*c.Stack()->Command(line)).Factors;
+  };
+  struct TCase {
+    float Factor;  // of line 3; line 2 scales by 1e5, line 4 by 2
+    const char* Fault;
+  };
+  // 1e35 overflows the singles of the scaling; 1e6 gives about 1e11.
+  for (const TCase tc :
+       {TCase{1e35f, "the result holds a position that is not a finite number"},
+        TCase{1e6f, "the result holds a position beyond 1e9 in magnitude"}, TCase{1.0f, nullptr}}) {
+    SCOPED_TRACE(tc.Factor);
+    scale(2) = {1e5f, 1e5f, 1e5f};
+    scale(3) = {tc.Factor, tc.Factor, tc.Factor};
+    scale(4) = {2, 2, 2};
+    c.MakeCurrent(1);
+    c.MakeCurrent(4);
+    for (int line = 2; line <= 4; ++line) {
+      SCOPED_TRACE(line);
+      const TStackCommand& command = *c.Stack()->Command(line);
+      const bool faulted = line == 3 && tc.Fault;
+      EXPECT_EQ(command.Fault, faulted ? tc.Fault : "");
+      EXPECT_EQ(window.Lines[static_cast<std::size_t>(line)],
+                faulted ? "<c:Red>" + command.PlainCaption() + ": " + tc.Fault : command.Caption);
+    }
+    EXPECT_EQ(PositionFault(c.Live()) != nullptr, tc.Fault != nullptr);
+    if (!tc.Fault) continue;
+
+    window.WarningAnswers.push_back(false);  // keep the stack
+    c.RunGoal(0);
+    EXPECT_TRUE(window.MorphRequests.empty());
+    c.Stack()->Pristine->Meshes.ForEach([](const TObjData& m) {
+      m.Groups.ForEach([](const TGroup& g) { EXPECT_EQ(g.MorphTargets.Count(), 0) << g.Name; });
+    });
+  }
 }
 
 }  // namespace

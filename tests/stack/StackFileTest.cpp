@@ -46,6 +46,19 @@ void PutInt32(std::vector<std::uint8_t>& bytes, std::size_t at, std::int32_t val
   std::memcpy(bytes.data() + at, &value, 4);
 }
 
+// Replaces the first occurrence of `sentinel`'s bytes by `value`'s.
+template <class T>
+std::vector<std::uint8_t> WithValue(std::vector<std::uint8_t> bytes, T sentinel, T value) {
+  std::uint8_t from[sizeof(T)], to[sizeof(T)];
+  std::memcpy(from, &sentinel, sizeof from);
+  std::memcpy(to, &value, sizeof to);
+  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(from), std::end(from));
+  EXPECT_NE(at, bytes.end()) << "sentinel " << sentinel << " not found";
+  if (at == bytes.end()) return bytes;
+  std::copy(std::begin(to), std::end(to), at);
+  return bytes;
+}
+
 class StackFileTest : public test::StackFileFixture {
  protected:
   std::string File(const std::string& name) const { return (dir_.Path() / name).string(); }
@@ -376,7 +389,38 @@ TEST_F(StackFileTest, DamagedFilesAreRefusedWithTheReason) {
     ExpectRefused(file, c.Reason, TAnswer::Yes);
     ExpectRefused(file, c.Reason, TAnswer::No);
   }
-  ExpectRefused(File("missing.stk"), "Cannot open file", TAnswer::Yes);
+  ExpectRefused(File("missing.stk"), "missing.stk: no such file", TAnswer::Yes);
+  ExpectRefused(dir_.Path().string(), dir_.Path().string() + " is a folder", TAnswer::Yes);
+}
+
+// A stored single that is not a finite number is refused, naming the record and the field.
+TEST_F(StackFileTest, NonFiniteParametersAreRefusedNamingRecordAndField) {
+  controller_.NewStack(Target());
+  Add(7);
+  Add<TSCTranslate>(101).Offset = {1234.5f, 0, 0};
+  Add<TSCRotate>(102).Angles = {0, 23.75f, 0};
+  Add<TSCScale>(103).Factors = {1, 1, 3.375f};
+  TGroup* hat = Mesh().GroupByName("hat");
+  Add<TSCUseMorphTarget>(1000, {.MorphTarget = hat->MorphTargets[0]}).DialValue = 0.6875f;
+  const std::vector<std::uint8_t> good = StoredBytes(Stack());
+  struct TCase {
+    float Sentinel;
+    const char* Field;
+  };
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  for (const TCase& c :
+       {TCase{1234.5f, "TSCTranslate field Offset.x"}, TCase{23.75f, "TSCRotate field Angles.y"},
+        TCase{3.375f, "TSCScale field Factors.z"},
+        TCase{0.6875f, "TSCUseMorphTarget field DialValue"}}) {
+    for (float bad : {nan, inf, -inf}) {
+      SCOPED_TRACE(std::string(c.Field) + " " + std::to_string(bad));
+      const std::vector<std::uint8_t> bytes = WithValue(good, c.Sentinel, bad);
+      const std::string file = File("nan.stk");
+      WriteFileBytes(file, bytes, bytes.size());
+      ExpectRefused(file, std::string(c.Field) + " is not a finite number", TAnswer::Yes);
+    }
+  }
 }
 
 TEST_F(StackFileTest, RecordsOfTheBaseClasses) {
