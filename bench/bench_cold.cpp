@@ -5,12 +5,14 @@
 //   - a child that only loads the figure with Tarvel's reader,
 //   - a child that loads it with tinyobjloader,
 //   - a child that runs the parse floor (numbers of "v", "vt", "f" lines converted and kept),
+//   - the Tarvel load child again with its large arrays on huge pages (TARVEL_HUGE_PAGES=1),
 // and prints the median wall time and median peak resident memory (ru_maxrss from wait4) of
 // each, with their ratios to tinyobjloader's. It then measures, each in a fresh process, the
 // first replay of a ten-command stack from line 0 and the first "Mirror selection" Info and
 // Execute at 1 million vertices, against the cold load of the same run.
 //
 // usage: bench_cold [--runs N] [--sizes 100000,1000000] [--batch PATH] [--no-commands]
+//        bench_cold --write-figure VERTICES PATH   (writes the generated figure, for scripts)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +30,7 @@
 #include <tiny_obj_loader.h>
 
 #include "BenchSupport.h"
+#include "FigureGenerator.h"
 #include "commands/Specular.h"
 #include "mesh/ObjData.h"
 #include "mesh/ObjReader.h"
@@ -103,8 +106,9 @@ struct TRun {
   bool Ok = false;
 };
 
-// Runs argv in a fresh process; with `phase`, the time is what the child printed.
-TRun RunChild(const std::vector<std::string>& argv, bool phase) {
+// Runs argv in a fresh process; with `phase`, the time is what the child printed. With
+// `hugePages` the child's large arrays ask for transparent huge pages (TARVEL_HUGE_PAGES=1).
+TRun RunChild(const std::vector<std::string>& argv, bool phase, bool hugePages) {
   int out[2];
   if (::pipe(out) != 0) return {};
   std::vector<char*> args;
@@ -113,6 +117,10 @@ TRun RunChild(const std::vector<std::string>& argv, bool phase) {
   const auto start = Clock::now();
   const pid_t pid = ::fork();
   if (pid == 0) {
+    if (hugePages)
+      ::setenv("TARVEL_HUGE_PAGES", "1", 1);
+    else
+      ::unsetenv("TARVEL_HUGE_PAGES");
     ::dup2(out[1], STDOUT_FILENO);
     ::close(out[0]);
     ::close(out[1]);
@@ -147,11 +155,13 @@ double Median(std::vector<double> v) {
 }
 
 struct TSubject {
-  TSubject(std::string name, std::vector<std::string> argv, bool phase = false)
-      : Name(std::move(name)), Argv(std::move(argv)), Phase(phase) {}
+  TSubject(std::string name, std::vector<std::string> argv, bool phase = false,
+           bool hugePages = false)
+      : Name(std::move(name)), Argv(std::move(argv)), Phase(phase), HugePages(hugePages) {}
   std::string Name;
   std::vector<std::string> Argv;
   bool Phase = false;
+  bool HugePages = false;
   std::vector<double> Ms, PeakMB;
   bool Failed = false;
 };
@@ -159,7 +169,7 @@ struct TSubject {
 void RunRoundRobin(std::vector<TSubject>& subjects, int runs) {
   for (int i = 0; i < runs; ++i)
     for (TSubject& s : subjects) {
-      const TRun r = RunChild(s.Argv, s.Phase);
+      const TRun r = RunChild(s.Argv, s.Phase, s.HugePages);
       if (!r.Ok) {
         s.Failed = true;
         continue;
@@ -182,8 +192,11 @@ void PrintTable(const std::string& title, const std::vector<TSubject>& subjects,
       continue;
     }
     const double t = Median(s.Ms), m = Median(s.PeakMB);
-    std::printf("  %-28s %10.1f %10.1f %12.2f %12.2f\n", s.Name.c_str(), t, m, bt > 0 ? t / bt : 0,
-                bm > 0 ? m / bm : 0);
+    std::printf("  %-28s %10.1f %10.1f %12.2f", s.Name.c_str(), t, m, bt > 0 ? t / bt : 0);
+    if (bm > 0)
+      std::printf(" %12.2f\n", m / bm);
+    else
+      std::printf(" %12s\n", "-");
   }
   std::fflush(stdout);
 }
@@ -240,6 +253,7 @@ int main(int argc, char** argv) {
         {"parse floor", {self, "--child", "floor", file}},
         {"tarvel load", {self, "--child", "tarvel", file}},
         {"tarvel-batch info", {batch, "info", file}},
+        {"tarvel load, huge pages", {self, "--child", "tarvel", file}, false, true},
     };
     RunRoundRobin(subjects, runs);
     PrintTable("Load of " + std::to_string(n) + " vertices, ratios to tinyobjloader", subjects,

@@ -91,8 +91,7 @@ void TStackController::Replay(int line, bool release) {
 void TStackController::ReplayFromStart(int last) {
   stack_->Pristine->Name = live_->Name;
   stack_->Live = nullptr;
-  live_.reset();
-  live_ = stack_->NewWorkingCopy();
+  live_ = stack_->NewWorkingCopy(std::move(live_));
   stack_->Live = live_.get();
   for (int i = 0; i <= last; ++i) Replay(i, i != last);
 }
