@@ -7,9 +7,10 @@
 //   - a child that runs the parse floor (numbers of "v", "vt", "f" lines converted and kept),
 //   - the Tarvel load child again with its large arrays on huge pages (TARVEL_HUGE_PAGES=1),
 // and prints the median wall time and median peak resident memory (ru_maxrss from wait4) of
-// each, with their ratios to tinyobjloader's. It then measures, each in a fresh process, the
-// first replay of a ten-command stack from line 0 and the first "Mirror selection" Info and
-// Execute at 1 million vertices, against the cold load of the same run.
+// each, with their ratios to tinyobjloader's; processor time (user and system, page faults
+// included) too, which a busy machine disturbs less than wall time. It then measures, each in a
+// fresh process, the first replay of a ten-command stack from line 0 and the first "Mirror
+// selection" Info and Execute at 1 million vertices, against the cold load of the same run.
 //
 // usage: bench_cold [--runs N] [--sizes 100000,1000000] [--batch PATH] [--no-commands]
 //        bench_cold --write-figure VERTICES PATH   (writes the generated figure, for scripts)
@@ -47,6 +48,15 @@ double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+double Ms(const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + t.tv_usec / 1e3; }
+
+// Processor time (user and system) of this process so far; faults and page clearing count.
+double CpuMs() {
+  struct rusage u {};
+  ::getrusage(RUSAGE_SELF, &u);
+  return Ms(u.ru_utime) + Ms(u.ru_stime);
+}
+
 // ----- children: each does one thing and exits; phase children print their own time in ms
 
 int ChildLoad(const char* mode, const char* file) {
@@ -77,8 +87,9 @@ int ChildPhase(const char* mode, const char* file) {
     tarvel::bench::TReplayStack s(file);
     s.Controller->MakeCurrent(0);
     const auto start = Clock::now();
+    const double cpu = CpuMs();
     s.Controller->MakeCurrent(s.Last);
-    std::printf("%.3f\n", MsSince(start));
+    std::printf("%.3f %.3f\n", MsSince(start), CpuMs() - cpu);
     return 0;
   }
   tarvel::TMultiObjData live;
@@ -88,13 +99,14 @@ int ChildPhase(const char* mode, const char* file) {
   tarvel::TSCSpecular command(&stack);
   command.Prepare();
   const auto start = Clock::now();
+  const double cpu = CpuMs();
   if (std::strcmp(mode, "mirror-info") == 0)
     command.ComputeInfo();
   else if (std::strcmp(mode, "mirror") == 0)
     command.Execute();
   else
     return 3;
-  std::printf("%.3f\n", MsSince(start));
+  std::printf("%.3f %.3f\n", MsSince(start), CpuMs() - cpu);
   return 0;
 }
 
@@ -102,6 +114,7 @@ int ChildPhase(const char* mode, const char* file) {
 
 struct TRun {
   double Ms = 0;      // wall time of the process, or the phase time it printed
+  double CpuMs = 0;   // processor time of the process, or of the phase
   double PeakMB = 0;  // ru_maxrss of the child
   bool Ok = false;
 };
@@ -141,9 +154,14 @@ TRun RunChild(const std::vector<std::string>& argv, bool phase, bool hugePages) 
   if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return {};
   TRun r;
   r.Ms = MsSince(start);
+  r.CpuMs = Ms(usage.ru_utime) + Ms(usage.ru_stime);
   r.PeakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
   r.Ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  if (phase && r.Ok) r.Ms = std::strtod(text.c_str(), nullptr);
+  if (phase && r.Ok) {
+    char* end = nullptr;
+    r.Ms = std::strtod(text.c_str(), &end);
+    r.CpuMs = std::strtod(end, nullptr);
+  }
   return r;
 }
 
@@ -162,7 +180,7 @@ struct TSubject {
   std::vector<std::string> Argv;
   bool Phase = false;
   bool HugePages = false;
-  std::vector<double> Ms, PeakMB;
+  std::vector<double> Ms, CpuMs, PeakMB;
   bool Failed = false;
 };
 
@@ -175,6 +193,7 @@ void RunRoundRobin(std::vector<TSubject>& subjects, int runs) {
         continue;
       }
       s.Ms.push_back(r.Ms);
+      s.CpuMs.push_back(r.CpuMs);
       s.PeakMB.push_back(r.PeakMB);
     }
 }
@@ -183,16 +202,17 @@ void PrintTable(const std::string& title, const std::vector<TSubject>& subjects,
                 const TSubject& base) {
   std::printf("\n%s (a fresh process each, medians of %zu)\n", title.c_str(),
               subjects.front().Ms.size());
-  std::printf("  %-28s %10s %10s %12s %12s\n", "", "time ms", "peak MB", "time ratio",
-              "peak ratio");
-  const double bt = Median(base.Ms), bm = Median(base.PeakMB);
+  std::printf("  %-28s %10s %10s %10s %12s %12s %12s\n", "", "time ms", "cpu ms", "peak MB",
+              "time ratio", "cpu ratio", "peak ratio");
+  const double bt = Median(base.Ms), bc = Median(base.CpuMs), bm = Median(base.PeakMB);
   for (const TSubject& s : subjects) {
     if (s.Failed) {
       std::printf("  %-28s FAILED\n", s.Name.c_str());
       continue;
     }
-    const double t = Median(s.Ms), m = Median(s.PeakMB);
-    std::printf("  %-28s %10.1f %10.1f %12.2f", s.Name.c_str(), t, m, bt > 0 ? t / bt : 0);
+    const double t = Median(s.Ms), c = Median(s.CpuMs), m = Median(s.PeakMB);
+    std::printf("  %-28s %10.1f %10.1f %10.1f %12.2f %12.2f", s.Name.c_str(), t, c, m,
+                bt > 0 ? t / bt : 0, bc > 0 ? c / bc : 0);
     if (bm > 0)
       std::printf(" %12.2f\n", m / bm);
     else
@@ -212,6 +232,11 @@ std::string SelfPath() {
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--child") == 0) return ChildLoad(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "--phase") == 0) return ChildPhase(argv[2], argv[3]);
+  if (argc == 4 && std::strcmp(argv[1], "--write-figure") == 0) {
+    // For other benchmarks (the launch benchmark): the generated figure of N vertices at PATH.
+    tarvel::samples::WriteFigure(tarvel::samples::ShapeForVertexCount(std::atol(argv[2])), argv[3]);
+    return 0;
+  }
 
   int runs = 5;
   std::vector<long> sizes = {100000, 1000000};
@@ -241,7 +266,7 @@ int main(int argc, char** argv) {
     }
   }
   const std::string self = SelfPath();
-  std::map<long, double> coldLoad;
+  std::map<long, double> coldLoad, coldCpu;
   for (const long n : sizes) {
     const std::string& file = tarvel::bench::GeneratedFigure(n);
     {  // the file comes from the page cache for everyone
@@ -259,6 +284,7 @@ int main(int argc, char** argv) {
     PrintTable("Load of " + std::to_string(n) + " vertices, ratios to tinyobjloader", subjects,
                subjects[0]);
     coldLoad[n] = Median(subjects[2].Ms);
+    coldCpu[n] = Median(subjects[2].CpuMs);
   }
   if (!commands) return 0;
 
@@ -272,6 +298,7 @@ int main(int argc, char** argv) {
   RunRoundRobin(phases, runs);
   TSubject load("tarvel load (above)", {});
   load.Ms = {coldLoad[n]};
+  load.CpuMs = {coldCpu[n]};
   load.PeakMB = {0};
   PrintTable("First run of a command, " + std::to_string(n) +
                  " vertices, time ratios to the cold load above; peak includes the setup",

@@ -1,12 +1,14 @@
 // From launch to the first drawn frame, as a user meets it: `tarvel FIGURE` is started in a
 // fresh process on a private Xvfb server (software OpenGL) and the screen is watched through
 // the server's memory-mapped frame buffer (Xvfb -fbdir). The first frame is the first moment
-// the viewport (its teal background) shows the figure: at least 90% of the non-background
-// pixels inside the viewport that it shows once the picture has settled. Medians of several
-// launches for the sample figure and the generated figures of 100 thousand and 1 million
+// the viewport (the box of its teal background in the empty window) differs from the empty
+// scene in at least 90% of the pixels it differs in once the picture has settled. Medians of
+// several launches for the sample figure and the generated figures of 100 thousand and 1 million
 // vertices; the generated figures are written by bench_cold --write-figure.
 //
-// usage: bench_launch [--runs N] [--app PATH] [--sizes sample,100000,1000000]
+// usage: bench_launch [--runs N] [--app PATH] [--baseline PATH] [--sizes sample,100000,1000000]
+// With --baseline, another build of the window (an earlier version) is launched round robin
+// with this one and the ratios of the first-frame times are printed.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -95,32 +97,18 @@ class TScreen {
   TScreen& operator=(const TScreen&) = delete;
   bool Ok() const { return pixels_ != nullptr; }
 
-  // Pixels (blue, green, red, x in memory) inside the bounding box of the viewport's
-  // background that are not background; -1 when no background shows yet.
-  long FigurePixels() const {
-    constexpr std::uint32_t kTeal = 0x008080;  // red 0, green 128, blue 128
-    std::uint32_t x0 = width_, y0 = height_, x1 = 0, y1 = 0;
-    long background = 0;
+  // Every second pixel of every second row, as 0xRRGGBB.
+  std::vector<std::uint32_t> Sample() const {
+    std::vector<std::uint32_t> out;
+    out.reserve(std::size_t{width_ / 2 + 1} * (height_ / 2 + 1));
     for (std::uint32_t y = 0; y < height_; y += 2) {
       const auto* row =
           reinterpret_cast<const std::uint32_t*>(pixels_ + std::size_t{y} * bytesPerLine_);
-      for (std::uint32_t x = 0; x < width_; x += 2)
-        if ((row[x] & 0xFFFFFF) == kTeal) {
-          ++background;
-          x0 = std::min(x0, x), x1 = std::max(x1, x);
-          y0 = std::min(y0, y), y1 = std::max(y1, y);
-        }
+      for (std::uint32_t x = 0; x < width_; x += 2) out.push_back(row[x] & 0xFFFFFF);
     }
-    if (background < 1000) return -1;
-    long figure = 0;
-    for (std::uint32_t y = y0; y <= y1; y += 2) {
-      const auto* row =
-          reinterpret_cast<const std::uint32_t*>(pixels_ + std::size_t{y} * bytesPerLine_);
-      for (std::uint32_t x = x0; x <= x1; x += 2)
-        if ((row[x] & 0xFFFFFF) != kTeal) ++figure;
-    }
-    return figure;
+    return out;
   }
+  std::uint32_t SampleWidth() const { return (width_ + 1) / 2; }
 
  private:
   const std::uint8_t* data_ = nullptr;
@@ -131,17 +119,60 @@ class TScreen {
 
 struct TLaunch {
   double FirstFrameMs = -1;
-  long SettledPixels = 0;
+  long SettledPixels = 0;              // viewport samples that differ from the empty scene
+  std::vector<std::uint32_t> Settled;  // the last frame
 };
 
-// One launch: the app on the server's display, the screen polled until the picture has shown
-// more than `empty` pixels (what the viewport shows without a figure) and then not changed for
-// a second, or 60 s passed. Without a figure, until the viewport has shown for a second.
-TLaunch Launch(const std::string& app, const std::string& figure, long empty,
-               const std::string& display, const std::string& screenFile) {
+// The viewport: the bounding box of its teal background in a sampled frame.
+struct TBox {
+  std::uint32_t X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  bool Found = false;
+};
+
+TBox ViewportOf(const std::vector<std::uint32_t>& frame, std::uint32_t width) {
+  constexpr std::uint32_t kTeal = 0x008080;  // red 0, green 128, blue 128
+  TBox box{width, static_cast<std::uint32_t>(frame.size() / width), 0, 0, false};
+  long count = 0;
+  for (std::size_t i = 0; i < frame.size(); ++i)
+    if (frame[i] == kTeal) {
+      const auto x = static_cast<std::uint32_t>(i % width),
+                 y = static_cast<std::uint32_t>(i / width);
+      box.X0 = std::min(box.X0, x), box.X1 = std::max(box.X1, x);
+      box.Y0 = std::min(box.Y0, y), box.Y1 = std::max(box.Y1, y);
+      ++count;
+    }
+  box.Found = count >= 1000;
+  return box;
+}
+
+// Samples of the viewport in `frame` that differ from the empty scene; 0 until the viewport
+// shows (a third of the background the empty scene shows there is teal again).
+long Differing(const std::vector<std::uint32_t>& frame, const std::vector<std::uint32_t>& empty,
+               const TBox& box, std::uint32_t width) {
+  constexpr std::uint32_t kTeal = 0x008080;
+  if (frame.size() != empty.size()) return 0;
+  long n = 0, teal = 0, emptyTeal = 0;
+  for (std::uint32_t y = box.Y0; y <= box.Y1; ++y)
+    for (std::uint32_t x = box.X0; x <= box.X1; ++x) {
+      const std::size_t i = std::size_t{y} * width + x;
+      if (frame[i] != empty[i]) ++n;
+      teal += frame[i] == kTeal;
+      emptyTeal += empty[i] == kTeal;
+    }
+  return 3 * teal >= emptyTeal ? n : 0;
+}
+
+// One launch: the app on the server's display, the screen polled until the picture has not
+// changed for a second after showing the viewport (without a figure) or after the viewport
+// came to differ from the empty scene `empty` (with one), or 60 s passed. The first frame is
+// the first sample in which the viewport differs from the empty scene in at least 90% of the
+// samples it differs in at the end.
+TLaunch Launch(const std::string& app, const std::string& figure,
+               const std::vector<std::uint32_t>& empty, const TBox& box, const std::string& display,
+               const std::string& screenFile) {
   struct TSample {
     double Ms;
-    long Pixels;
+    long Differing;
   };
   std::vector<TSample> samples;
   const auto start = Clock::now();
@@ -150,25 +181,29 @@ TLaunch Launch(const std::string& app, const std::string& figure, long empty,
   const pid_t pid =
       Spawn(argv, {"DISPLAY=" + display, "LIBGL_ALWAYS_SOFTWARE=1", "QT_QPA_PLATFORM=xcb"});
   TScreen screen(screenFile);
-  long last = -2;
+  TLaunch r;
+  std::vector<std::uint32_t> last;
   double lastChange = 0;
-  const long shown = figure.empty() ? 0 : empty + empty / 5 + 500;
   while (screen.Ok()) {
     const double ms = MsSince(start);
-    const long pixels = screen.FigurePixels();
-    samples.push_back({ms, pixels});
-    if (pixels != last) last = pixels, lastChange = ms;
-    if ((pixels >= shown && ms - lastChange > 1000) || ms > 60000) break;
+    std::vector<std::uint32_t> frame = screen.Sample();
+    if (frame != last) last.swap(frame), lastChange = ms;
+    const bool shown =
+        figure.empty()
+            ? ViewportOf(last, screen.SampleWidth()).Found
+            : (samples.push_back({ms, Differing(last, empty, box, screen.SampleWidth())}),
+               samples.back().Differing >= 300);
+    if ((shown && ms - lastChange > 1000) || ms > 60000) break;
     if (::waitpid(pid, nullptr, WNOHANG) == pid) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   Stop(pid);
-  TLaunch r;
-  r.SettledPixels = last;
-  if (last < shown) return r;
-  const long enough = empty + (last - empty) * 9 / 10;
+  r.Settled = last;
+  if (samples.empty()) return r;
+  r.SettledPixels = samples.back().Differing;
+  if (r.SettledPixels < 300) return r;
   for (const TSample& s : samples)
-    if (s.Pixels >= enough) {
+    if (s.Differing >= r.SettledPixels * 9 / 10) {
       r.FirstFrameMs = s.Ms;
       break;
     }
@@ -187,6 +222,7 @@ double Median(std::vector<double> v) {
 int main(int argc, char** argv) {
   int runs = 5;
   std::string app = TARVEL_APP_PATH;
+  std::string baseline;
   std::string cold = TARVEL_BENCH_COLD_PATH;
   std::string sample = TARVEL_SAMPLE_FIGURE;
   std::vector<std::string> sizes = {"sample", "100000", "1000000"};
@@ -196,6 +232,8 @@ int main(int argc, char** argv) {
       runs = std::max(1, std::atoi(argv[++i]));
     } else if (a == "--app" && i + 1 < argc) {
       app = argv[++i];
+    } else if (a == "--baseline" && i + 1 < argc) {
+      baseline = argv[++i];
     } else if (a == "--sizes" && i + 1 < argc) {
       sizes.clear();
       std::string list = argv[++i];
@@ -205,7 +243,8 @@ int main(int argc, char** argv) {
         at = comma + 1;
       }
     } else {
-      std::fprintf(stderr, "usage: bench_launch [--runs N] [--app PATH] [--sizes sample,100000]\n");
+      std::fprintf(
+          stderr, "usage: bench_launch [--runs N] [--app PATH] [--baseline PATH] [--sizes LIST]\n");
       return 1;
     }
   }
@@ -222,10 +261,23 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   const std::string screenFile = (dir / "Xvfb_screen0").string();
 
-  // What the viewport shows without a figure: the ground and the axes.
-  const long empty = std::max(0L, Launch(app, "", 0, display, screenFile).SettledPixels);
+  // What the window shows without a figure: the empty scene, and where the viewport is.
+  std::vector<std::uint32_t> empty;
+  TBox box;
+  for (int attempt = 0; attempt < 3 && !box.Found; ++attempt) {
+    empty = Launch(app, "", {}, {}, display, screenFile).Settled;
+    const TScreen screen(screenFile);
+    if (screen.Ok() && !empty.empty()) box = ViewportOf(empty, screen.SampleWidth());
+  }
+  if (!box.Found) {
+    std::fprintf(stderr, "bench_launch: the window showed no viewport\n");
+    Stop(server);
+    return 1;
+  }
   std::printf("Launch to first drawn frame under Xvfb, software OpenGL (medians of %d)\n", runs);
-  std::printf("  %-12s %14s %16s\n", "figure", "first frame ms", "figure pixels");
+  std::printf("  %-12s %14s %16s", "figure", "first frame ms", "changed samples");
+  if (!baseline.empty()) std::printf(" %14s %8s", "baseline ms", "ratio");
+  std::printf("\n");
   for (const std::string& size : sizes) {
     std::string figure = sample;
     if (size != "sample") {
@@ -233,16 +285,23 @@ int main(int argc, char** argv) {
       const pid_t w = Spawn({cold, "--write-figure", size, figure}, {});
       ::waitpid(w, nullptr, 0);
     }
-    std::vector<double> times;
+    std::vector<double> times, baseTimes;
     long pixels = 0;
+    bool missed = false;
     for (int i = 0; i < runs; ++i) {
-      const TLaunch l = Launch(app, figure, empty, display, screenFile);
+      const TLaunch l = Launch(app, figure, empty, box, display, screenFile);
       if (l.FirstFrameMs >= 0) times.push_back(l.FirstFrameMs);
+      missed = missed || l.FirstFrameMs < 0;
       pixels = l.SettledPixels;
+      if (baseline.empty()) continue;
+      const TLaunch b = Launch(baseline, figure, empty, box, display, screenFile);
+      if (b.FirstFrameMs >= 0) baseTimes.push_back(b.FirstFrameMs);
+      missed = missed || b.FirstFrameMs < 0;
     }
-    std::printf(
-        "  %-12s %14.0f %16ld%s\n", size.c_str(), Median(times), pixels,
-        times.size() < static_cast<std::size_t>(runs) ? "  (some launches showed nothing)" : "");
+    std::printf("  %-12s %14.0f %16ld", size.c_str(), Median(times), pixels);
+    if (!baseline.empty())
+      std::printf(" %14.0f %8.2f", Median(baseTimes), Median(times) / Median(baseTimes));
+    std::printf("%s\n", missed ? "  (some launches showed nothing)" : "");
     std::fflush(stdout);
   }
   Stop(server);
