@@ -5,9 +5,15 @@
 #include <benchmark/benchmark.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace tarvel {
+class TQuietWindow;
+class TStackController;
+}  // namespace tarvel
 
 namespace tarvel::bench {
 
@@ -15,9 +21,26 @@ namespace tarvel::bench {
 // folder that is removed at exit.
 const std::string& GeneratedFigure(long vertices);
 
+// The floor of a load: the file streamed through one reused buffer and every number of its
+// "v ", "vt " and "f " lines converted with std::from_chars and kept.
+struct TFloorResult {
+  std::vector<double> Coords;
+  std::vector<int> Indices;
+};
+void ParseFloor(const std::string& file, TFloorResult& out);
+
 // The baseline of the command benchmarks: loading the generated figure of state.range(0)
 // vertices.
 void LoadFigure(benchmark::State& state);
+
+// A generated figure with a stack of ten selection commands, the last line current.
+struct TReplayStack {
+  explicit TReplayStack(const std::string& figure);
+  ~TReplayStack();
+  std::unique_ptr<TQuietWindow> Window;
+  std::unique_ptr<TStackController> Controller;
+  int Last = 0;
+};
 
 // Prints the usual console output, then one line per ratio: the named benchmark's real time
 // over the baseline's.

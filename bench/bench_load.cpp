@@ -19,64 +19,8 @@
 namespace {
 
 using tarvel::bench::GeneratedFigure;
-
-// The floor: stream the file through one reused buffer and convert every number of its "v ",
-// "vt " and "f " lines with std::from_chars, keeping them.
-struct TFloorResult {
-  std::vector<double> Coords;
-  std::vector<int> Indices;
-};
-
-void ParseNumbers(const char* p, const char* e, bool integers, TFloorResult& out) {
-  while (p < e) {
-    while (p < e && (*p == ' ' || *p == '/' || *p == '\r')) ++p;
-    if (p >= e) break;
-    if (integers) {
-      int v = 0;
-      auto r = std::from_chars(p, e, v);
-      if (r.ec != std::errc()) break;
-      out.Indices.push_back(v);
-      p = r.ptr;
-    } else {
-      double v = 0;
-      auto r = std::from_chars(p, e, v);
-      if (r.ec != std::errc()) break;
-      out.Coords.push_back(v);
-      p = r.ptr;
-    }
-  }
-}
-
-void ParseFloor(const std::string& file, TFloorResult& out) {
-  const int fd = ::open(file.c_str(), O_RDONLY);
-  std::vector<char> buf(1 << 20);
-  std::size_t filled = 0;
-  for (;;) {
-    const ssize_t got = ::read(fd, buf.data() + filled, buf.size() - filled);
-    const bool eof = got <= 0;
-    if (got > 0) filled += static_cast<std::size_t>(got);
-    const char* b = buf.data();
-    const char* stop = eof ? b + filled : static_cast<const char*>(memrchr(b, '\n', filled)) + 1;
-    const char* p = b;
-    while (p < stop) {
-      const char* nl =
-          static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
-      const char* e = nl ? nl : stop;
-      if (e - p > 2 && p[0] == 'v' && p[1] == ' ')
-        ParseNumbers(p + 2, e, false, out);
-      else if (e - p > 3 && p[0] == 'v' && p[1] == 't' && p[2] == ' ')
-        ParseNumbers(p + 3, e, false, out);
-      else if (e - p > 2 && p[0] == 'f' && p[1] == ' ')
-        ParseNumbers(p + 2, e, true, out);
-      p = e + 1;
-    }
-    const std::size_t used = static_cast<std::size_t>(stop - b);
-    std::memmove(buf.data(), stop, filled - used);
-    filled -= used;
-    if (eof) break;
-  }
-  ::close(fd);
-}
+using tarvel::bench::ParseFloor;
+using tarvel::bench::TFloorResult;
 
 void BM_ParseFloor(benchmark::State& state) {
   const std::string& file = GeneratedFigure(state.range(0));

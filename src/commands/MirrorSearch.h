@@ -59,14 +59,20 @@ class TPointGrid {
   TCell CellOf(const TBaseVertex& p) const {
     return {Axis(p.X, origin_.X), Axis(p.Y, origin_.Y), Axis(p.Z, origin_.Z)};
   }
+  // The bucket of a cell: the low bits of the cell's Z-order number, so that neighbouring
+  // cells mostly have neighbouring buckets and a run of queries along a surface reads memory
+  // that is near what the previous query read.
   std::size_t Bucket(const TCell& c) const {
-    std::uint64_t h = static_cast<std::uint64_t>(c.X) * 0x9E3779B97F4A7C15ull +
-                      static_cast<std::uint64_t>(c.Y) * 0xC2B2AE3D27D4EB4Full +
-                      static_cast<std::uint64_t>(c.Z) * 0x165667B19E3779F9ull;
-    h ^= h >> 31;
-    h *= 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 29;
-    return static_cast<std::size_t>(h & mask_);
+    auto spread = [](std::int64_t v) {
+      std::uint64_t x = static_cast<std::uint64_t>(v) & 0x1FFFFF;
+      x = (x | x << 32) & 0x1F00000000FFFFull;
+      x = (x | x << 16) & 0x1F0000FF0000FFull;
+      x = (x | x << 8) & 0x100F00F00F00F00Full;
+      x = (x | x << 4) & 0x10C30C30C30C30C3ull;
+      x = (x | x << 2) & 0x1249249249249249ull;
+      return x;
+    };
+    return static_cast<std::size_t>((spread(c.X) | spread(c.Y) << 1 | spread(c.Z) << 2) & mask_);
   }
   std::span<const TBaseVertex> All() const { return entries_; }
   std::span<const TBaseVertex> Points(std::size_t bucket) const {

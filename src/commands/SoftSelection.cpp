@@ -40,7 +40,7 @@ void ClearVisited(TObjData& mesh) {
 template <class TOpenFace, class TJoin, class TCloseFace>
 void WalkRegion(TObjData& mesh, const TVertexFaces& faces, std::vector<std::int32_t>& work,
                 std::int32_t start, TOpenFace&& openFace, TJoin&& join, TCloseFace&& closeFace) {
-  const std::vector<TFaceVert>& corners = mesh.Faces.AllCorners();
+  const auto& corners = mesh.Faces.AllCorners();
   work.clear();
   work.push_back(start);
   while (!work.empty()) {
@@ -81,7 +81,7 @@ void SetWidth(IParamControl& c, int width) {
 
 void TVertexFaces::Build(const TObjData& mesh) {
   const std::size_t n = static_cast<std::size_t>(mesh.Vertices.Count());
-  const std::vector<TFaceVert>& corners = mesh.Faces.AllCorners();
+  const auto& corners = mesh.Faces.AllCorners();
   faceCount_ = static_cast<std::size_t>(mesh.Faces.Count());
   start_.assign(n + 1, 0);
   auto each = [&](auto&& f) {

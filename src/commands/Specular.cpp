@@ -7,6 +7,7 @@
 #include <span>
 #include <utility>
 
+#include "commands/ClosestPair.h"
 #include "commands/MirrorSearch.h"
 #include "stack/CommandFields.h"
 #include "stack/StackMng.h"
@@ -18,82 +19,6 @@ namespace {
 thread_local IWaitCursor* gWaitCursor = nullptr;  // the window's thread only
 
 constexpr float kNoDistance = 10000000.0f;
-
-// The smallest Distance between two of the points, or kNoDistance when it is not below
-// `bound`. Points have single-precision coordinates and carry distinct Index values.
-float SmallestDistance(std::vector<TBaseVertex> points, float bound) {
-  if (points.size() < 2 || !(bound > 0)) return bound;
-  const TBounds box = BoundsOf(points);
-  if (box.Extent == 0) return std::min(bound, Distance(points[0], points[1]));
-
-  // An upper bound first: neighbours along a Z-order curve are usually close.
-  constexpr double kSteps = 2097151.0;  // 21 bits per axis
-  const double scale = std::isfinite(box.Extent) ? kSteps / box.Extent : 0;
-  auto quantise = [&](double v, double lo) {
-    const double q = std::clamp((v - lo) * scale, 0.0, kSteps);
-    std::uint64_t x = static_cast<std::uint64_t>(std::isnan(q) ? 0 : q);
-    // Spread 21 bits to every third bit.
-    x &= 0x1FFFFF;
-    x = (x | x << 32) & 0x1F00000000FFFFull;
-    x = (x | x << 16) & 0x1F0000FF0000FFull;
-    x = (x | x << 8) & 0x100F00F00F00F00Full;
-    x = (x | x << 4) & 0x10C30C30C30C30C3ull;
-    x = (x | x << 2) & 0x1249249249249249ull;
-    return x;
-  };
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> order(points.size());
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    const TBaseVertex& p = points[i];
-    order[i] = {
-        quantise(p.X, box.Min.X) | quantise(p.Y, box.Min.Y) << 1 | quantise(p.Z, box.Min.Z) << 2,
-        static_cast<std::uint32_t>(i)};
-  }
-  std::sort(order.begin(), order.end());
-  float best = bound;
-  for (std::size_t i = 1; i < order.size() && best > 0; ++i) {
-    const float d = Distance(points[order[i - 1].second], points[order[i].second]);
-    if (d < best) best = d;
-  }
-  if (best == 0) return best;
-
-  // Every pair closer than half a cell lies in one cell or in two neighbouring ones, so with
-  // cells of 2.5 times the bound found above no closer pair is missed.
-  const TPointGrid grid(points, box.Min, 2.5 * static_cast<double>(best));
-  // Half of the 26 neighbours: each pair of neighbouring cells is visited from one side.
-  static constexpr std::array<std::array<int, 3>, 13> kForward = {{{1, 0, 0},
-                                                                   {-1, 1, 0},
-                                                                   {0, 1, 0},
-                                                                   {1, 1, 0},
-                                                                   {-1, -1, 1},
-                                                                   {0, -1, 1},
-                                                                   {1, -1, 1},
-                                                                   {-1, 0, 1},
-                                                                   {0, 0, 1},
-                                                                   {1, 0, 1},
-                                                                   {-1, 1, 1},
-                                                                   {0, 1, 1},
-                                                                   {1, 1, 1}}};
-  // Visited along the curve, so that neighbouring queries share cached cells.
-  for (const auto& [code, at] : order) {
-    const TBaseVertex& a = points[at];
-    const TPointGrid::TCell c = grid.CellOf(a);
-    for (const TBaseVertex& b : grid.Points(grid.Bucket(c))) {
-      if (b.Index <= a.Index) continue;
-      const float d = Distance(a, b);
-      if (d < best) best = d;
-    }
-    for (const auto& o : kForward) {
-      const std::size_t bucket = grid.Bucket({c.X + o[0], c.Y + o[1], c.Z + o[2]});
-      for (const TBaseVertex& b : grid.Points(bucket)) {
-        if (b.Index == a.Index) continue;  // a neighbour cell may share a's bucket
-        const float d = Distance(a, b);
-        if (d < best) best = d;
-      }
-    }
-    if (best == 0) break;
-  }
-  return best;
-}
 
 // The group entries of every vertex of a mesh, in group order: what a key search in every
 // group's vertex list would find.
@@ -388,20 +313,21 @@ void TSCSpecular::ComputeInfo() {
   FindMirrorPairs(true);
   float m = kNoDistance;
   if (TMultiObjData* live = Live()) {
+    std::vector<TInfoPoint> points;
     for (std::int32_t i = 0; i < live->MeshCount() && m > 0; ++i) {
       const TObjData& L = *live->Mesh(i);
-      std::vector<TBaseVertex> points;
+      points.clear();
+      points.reserve(static_cast<std::size_t>(L.Vertices.Count()));
       for (std::int32_t k = 0; k < L.Vertices.Count(); ++k) {
         const TObjVertex& v = L.Vertices[k];
         if (!v.TakesPart()) continue;
         // Distances are taken in single precision; a point that is not finite there is at no
         // finite distance from any other.
-        TBaseVertex e;
-        e.X = static_cast<float>(v.X), e.Y = static_cast<float>(v.Y);
-        e.Z = static_cast<float>(v.Z), e.Index = k;
-        if (IsFinite(e)) points.push_back(e);
+        const TInfoPoint e{static_cast<float>(v.X), static_cast<float>(v.Y),
+                           static_cast<float>(v.Z), k};
+        if (std::isfinite(e.X) && std::isfinite(e.Y) && std::isfinite(e.Z)) points.push_back(e);
       }
-      m = SmallestDistance(std::move(points), m);
+      m = SmallestDistance(points, m);
     }
   }
   if (m == kNoDistance) m = 0;

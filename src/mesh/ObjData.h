@@ -113,6 +113,37 @@ bool IsOnCentreLine(const TBaseVertex& p);
 bool IsMirrorOf(const TBaseVertex& a, const TBaseVertex& b, float tolerance);
 float Distance(const TBaseVertex& a, const TBaseVertex& b);
 
+// The mesh's vertex normals, streamed as a list of points. Normals the reader computes are
+// singles whose index is their position, so they are kept as three singles each; a list read
+// from a stream with any other point keeps every point exactly as read.
+class TNormalList {
+ public:
+  struct TNormal {
+    float X = 0, Y = 0, Z = 0;
+  };
+
+  std::int32_t Count() const {
+    return static_cast<std::int32_t>(exact_ ? exact_->Count() : compact_.size());
+  }
+  // The point: position as index in the compact form.
+  TBaseVertex operator[](std::int32_t i) const;
+  void Clear();
+  // The reader's normals: n of them, each `fill`, to be written in place.
+  std::span<TNormal> Reset(std::size_t n, TNormal fill);
+  // The compact array, for handing memory between copies.
+  THugeVector<TNormal>& Compact() { return compact_; }
+  // Whether the points are held as read because they are not all singles at their position.
+  bool HoldsExactPoints() const { return exact_ != nullptr; }
+
+  void Put(TObjectStream& s) const;
+  void Get(TObjectStream& s);
+
+ private:
+  THugeVector<TNormal> compact_;
+  std::unique_ptr<TRecordList<TBaseVertex>> exact_;
+  std::int32_t loadedCapacity_ = -1;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Faces
 
@@ -211,10 +242,10 @@ class TFaceList {
   std::span<const TFaceVert> Corners(const TObjFace& f) const {
     return {corners_.data() + f.FirstCorner, static_cast<std::size_t>(f.CornerCount)};
   }
-  std::vector<TFaceVert>& AllCorners() { return corners_; }
-  const std::vector<TFaceVert>& AllCorners() const { return corners_; }
-  std::vector<TObjFace>& Items() { return faces_; }
-  const std::vector<TObjFace>& Items() const { return faces_; }
+  THugeVector<TFaceVert>& AllCorners() { return corners_; }
+  const THugeVector<TFaceVert>& AllCorners() const { return corners_; }
+  THugeVector<TObjFace>& Items() { return faces_; }
+  const THugeVector<TObjFace>& Items() const { return faces_; }
 
   // Appends a face with these corners; its corner fields are set here.
   TObjFace& Add(TObjFace face, std::span<const TFaceVert> corners);
@@ -226,8 +257,8 @@ class TFaceList {
   void Get(TObjectStream& s);
 
  private:
-  std::vector<TObjFace> faces_;
-  std::vector<TFaceVert> corners_;
+  THugeVector<TObjFace> faces_;
+  THugeVector<TFaceVert> corners_;
   std::int32_t loadedCapacity_ = -1;
 };
 
@@ -581,7 +612,7 @@ class TObjData : public TStreamableObject {
   std::uint8_t ColourMode = 1;  // 1 by group, 2 by material, 3 by selection
   TRecordList<TObjVertex> Vertices{100};
   TRecordList<TBaseVertex> TexVerts{100};
-  TRecordList<TBaseVertex> Normals{100};
+  TNormalList Normals;
   TFaceList Faces;
   TTypedCollection<TGroup> Groups{100};
   TTypedCollection<TMaterial> Materials{100};
@@ -594,6 +625,52 @@ class TObjData : public TStreamableObject {
 
  private:
   void RebuildAfterLoad(TObjectStream& s, std::int64_t at);
+};
+
+// The large arrays of meshes that are about to be replaced by copies read from a stream. While
+// a TSpareArraysScope lives, meshes and groups read on this thread take them over in the order
+// they were collected (mesh by mesh, group by group) and are read into them in place, so the
+// copy writes into memory that is already mapped instead of touching fresh memory. What a copy
+// reads does not depend on them: only where it lies.
+class TSpareArrays {
+ public:
+  // Moves the mesh's large arrays out; the mesh keeps empty ones.
+  void Collect(TObjData& mesh);
+  // Hands the next collected arrays of each kind to a mesh (before its records are read) or
+  // a group (before its vertex list is read).
+  void GiveTo(TObjData& mesh);
+  void GiveTo(TGroup& group);
+
+ private:
+  template <class V>
+  struct TPool {
+    std::vector<V> Items;
+    std::size_t Next = 0;
+    void Give(V& into) {
+      if (Next < Items.size()) {
+        into = std::move(Items[Next++]);
+        into.clear();
+      }
+    }
+  };
+  TPool<THugeVector<TObjVertex>> vertices_;
+  TPool<THugeVector<TBaseVertex>> texVerts_;
+  TPool<THugeVector<TNormalList::TNormal>> normals_;
+  TPool<THugeVector<TObjFace>> faces_;
+  TPool<THugeVector<TFaceVert>> corners_;
+  TPool<THugeVector<TGroupVertex>> groupVertices_;
+  TPool<std::vector<std::int32_t>> groupFaces_;
+};
+
+class TSpareArraysScope {
+ public:
+  explicit TSpareArraysScope(TSpareArrays& spare);
+  ~TSpareArraysScope();
+  TSpareArraysScope(const TSpareArraysScope&) = delete;
+  TSpareArraysScope& operator=(const TSpareArraysScope&) = delete;
+
+ private:
+  TSpareArrays* previous_;
 };
 
 // Case-insensitive comparison of 8-bit names.

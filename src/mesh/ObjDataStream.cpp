@@ -179,6 +179,91 @@ void TGroupVertex::Load(TObjectStream& s) {
   Index = -1;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Normals
+
+namespace {
+// Whether a stored coordinate is a single exactly, sign of zero and NaN bits included.
+bool IsSingle(double v) {
+  const double back = static_cast<double>(static_cast<float>(v));
+  return std::memcmp(&back, &v, sizeof v) == 0;
+}
+}  // namespace
+
+TBaseVertex TNormalList::operator[](std::int32_t i) const {
+  if (exact_) return (*exact_)[i];
+  const TNormal& n = compact_[static_cast<std::size_t>(i)];
+  TBaseVertex p;
+  p.X = n.X;
+  p.Y = n.Y;
+  p.Z = n.Z;
+  p.Index = i;
+  return p;
+}
+
+void TNormalList::Clear() {
+  compact_.clear();
+  exact_.reset();
+  loadedCapacity_ = -1;
+}
+
+std::span<TNormalList::TNormal> TNormalList::Reset(std::size_t n, TNormal fill) {
+  exact_.reset();
+  loadedCapacity_ = -1;
+  compact_.assign(n, fill);
+  return compact_;
+}
+
+void TNormalList::Put(TObjectStream& s) const {
+  if (exact_) {
+    exact_->Put(s);
+    return;
+  }
+  s.PutHeader(ClassOf<TCollection>());
+  const std::int32_t count = Count();
+  const std::int32_t grown = GrownCapacity(100, count, TCollection::kDelta);
+  TCollectionHeader::Write(s, count, loadedCapacity_ >= count ? loadedCapacity_ : grown);
+  if (compact_.empty()) return;
+  const std::uint16_t id = s.IdForClass(ClassOf<TBaseVertex>());
+  std::int32_t i = 0;
+  for (const TNormal& n : compact_) {
+    std::uint8_t* p = s.WriteSpan(2 + kPointBytes);
+    tarvel::Put(p, id);
+    tarvel::Put(p, static_cast<double>(n.X));
+    tarvel::Put(p, static_cast<double>(n.Y));
+    tarvel::Put(p, static_cast<double>(n.Z));
+    tarvel::Put(p, i++);
+  }
+}
+
+void TNormalList::Get(TObjectStream& s) {
+  s.GetHeader(ClassOf<TCollection>());
+  const TCollectionHeader h = TCollectionHeader::Read(s, 2 + kPointBytes);
+  Clear();
+  compact_.reserve(static_cast<std::size_t>(h.Count));
+  std::uint16_t cached = 0;
+  for (std::int32_t i = 0; i < h.Count; ++i) {
+    s.GetItemHeader(ClassOf<TBaseVertex>(), cached);
+    TBaseVertex v;
+    v.Load(s);
+    if (!exact_ && (v.Index != i || !IsSingle(v.X) || !IsSingle(v.Y) || !IsSingle(v.Z))) {
+      // Not a computed normal: from here on every point is kept as read.
+      auto exact = std::make_unique<TRecordList<TBaseVertex>>(100);
+      exact->Reserve(static_cast<std::size_t>(h.Count));
+      for (std::int32_t k = 0; k < i; ++k) exact->Add((*this)[k]);
+      compact_ = {};
+      exact_ = std::move(exact);
+    }
+    if (exact_)
+      exact_->Add(v);
+    else
+      compact_.push_back(
+          {static_cast<float>(v.X), static_cast<float>(v.Y), static_cast<float>(v.Z)});
+  }
+  loadedCapacity_ = h.Capacity;
+  if (exact_) exact_->SetLoadedCapacity(h.Capacity);
+}
+
 namespace {
 
 // The record after its type id: the corners as a nested collection of TFaceVert, then the
@@ -209,7 +294,8 @@ struct TFaceIds {
   std::uint16_t Collection = 0, Corner = 0;
 };
 
-void LoadFace(TObjectStream& s, TObjFace& f, std::vector<TFaceVert>& corners, TFaceIds& ids) {
+template <class TCorners>
+void LoadFace(TObjectStream& s, TObjFace& f, TCorners& corners, TFaceIds& ids) {
   constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
   s.GetItemHeader(ClassOf<TCollection>(), ids.Collection);
   const TCollectionHeader ch = TCollectionHeader::Read(s, kCornerBytes);
@@ -283,6 +369,15 @@ void TFaceList::Get(TObjectStream& s) {
   faces_.clear();
   corners_.clear();
   faces_.resize(static_cast<std::size_t>(h.Count));
+  // Unless arrays of a replaced mesh were handed over, room for as many corners as the rest of
+  // the stream could hold, reserved but not touched, so that the corners are read without
+  // growing by copies.
+  if (corners_.capacity() == 0) {
+    constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
+    const std::size_t faceBytes = faces_.size() * (2 + TObjFace::kMinStoredBytes);
+    const auto left = static_cast<std::size_t>(std::max<std::int64_t>(s.BytesLeft(), 0));
+    corners_.reserve(left > faceBytes ? (left - faceBytes) / kCornerBytes : 0);
+  }
   std::uint16_t faceId = 0;
   TFaceIds ids;
   for (TObjFace& f : faces_) {
@@ -379,7 +474,43 @@ void TMorphTarget::Store(TObjectStream& s) const {
   s.WriteSingle(RangeStep);
 }
 
+namespace {
+thread_local TSpareArrays* gSpareArrays = nullptr;
+}  // namespace
+
+TSpareArraysScope::TSpareArraysScope(TSpareArrays& spare) : previous_(gSpareArrays) {
+  gSpareArrays = &spare;
+}
+
+TSpareArraysScope::~TSpareArraysScope() { gSpareArrays = previous_; }
+
+void TSpareArrays::Collect(TObjData& mesh) {
+  vertices_.Items.push_back(std::move(mesh.Vertices.Items()));
+  texVerts_.Items.push_back(std::move(mesh.TexVerts.Items()));
+  normals_.Items.push_back(std::move(mesh.Normals.Compact()));
+  faces_.Items.push_back(std::move(mesh.Faces.Items()));
+  corners_.Items.push_back(std::move(mesh.Faces.AllCorners()));
+  mesh.Groups.ForEach([&](TGroup& g) {
+    groupVertices_.Items.push_back(std::move(g.Vertices.List.Items()));
+    groupFaces_.Items.push_back(std::move(g.Faces));
+  });
+}
+
+void TSpareArrays::GiveTo(TObjData& mesh) {
+  vertices_.Give(mesh.Vertices.Items());
+  texVerts_.Give(mesh.TexVerts.Items());
+  normals_.Give(mesh.Normals.Compact());
+  faces_.Give(mesh.Faces.Items());
+  corners_.Give(mesh.Faces.AllCorners());
+}
+
+void TSpareArrays::GiveTo(TGroup& group) {
+  groupVertices_.Give(group.Vertices.List.Items());
+  groupFaces_.Give(group.Faces);
+}
+
 TGroup::TGroup(TObjectStream& s) : TBaseGroup(s) {
+  if (gSpareArrays) gSpareArrays->GiveTo(*this);
   Reserved = s.ReadInt32();
   Id = s.ReadInt32();
   // Typed collections check that every item read is of their type.
@@ -454,6 +585,7 @@ void TObjData::Store(TObjectStream& s) const {
 }
 
 TObjData::TObjData(TObjectStream& s) {
+  if (gSpareArrays) gSpareArrays->GiveTo(*this);
   const std::int64_t at = s.Position();
   IProgress* progress = StreamProgress();
   if (progress) {
@@ -520,6 +652,12 @@ void TObjData::RebuildAfterLoad(TObjectStream& s, std::int64_t at) {
     } catch (const EObjectStream& e) {
       fail(e.what());
     }
+  }
+  {
+    std::vector<std::size_t> perGroup(static_cast<std::size_t>(Groups.Count()));
+    for (const TObjFace& f : Faces) ++perGroup[static_cast<std::size_t>(f.GroupIndex)];
+    for (std::int32_t gi = 0; gi < Groups.Count(); ++gi)
+      Groups[gi]->Faces.reserve(perGroup[static_cast<std::size_t>(gi)]);
   }
   for (std::int32_t fi = 0; fi < Faces.Count(); ++fi)
     Groups[Faces[fi].GroupIndex]->Faces.push_back(fi);

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <unordered_set>
+#include <span>
 
 namespace tarvel {
 
@@ -426,12 +427,11 @@ inline TVec3f TriangleNormal(TVec3f a, TVec3f b, TVec3f c) {
 // then gets the normalised sum of the normals of the faces that use it. Normals read from the
 // file do not survive.
 void TObjParser::ComputeNormals() {
-  const std::int32_t vertexCount = mesh_.Vertices.Count();
-  struct TSlot {
-    TVec3f Sum;
-    bool Reached = false;
-  };
-  std::vector<TSlot> slots(static_cast<std::size_t>(vertexCount));
+  // The sums are kept in the normals themselves. They start at -0, which leaves the first
+  // face normal added exactly as it is, signed zeros included.
+  const std::size_t vertexCount = static_cast<std::size_t>(mesh_.Vertices.Count());
+  const std::span<TNormalList::TNormal> sums =
+      mesh_.Normals.Reset(vertexCount, {-0.0f, -0.0f, -0.0f});
   auto at = [&](const TFaceVert& c) {
     const TObjVertex& v = mesh_.Vertices[c.VertexIndex];
     return TVec3f{static_cast<float>(v.X), static_cast<float>(v.Y), static_cast<float>(v.Z)};
@@ -446,24 +446,13 @@ void TObjParser::ComputeNormals() {
     }
     n = Normalised(n);
     for (const TFaceVert& c : corners) {
-      TSlot& s = slots[static_cast<std::size_t>(c.VertexIndex)];
-      if (!s.Reached) {
-        s.Sum = n;
-        s.Reached = true;
-      } else {
-        s.Sum = {s.Sum.X + n.X, s.Sum.Y + n.Y, s.Sum.Z + n.Z};
-      }
+      TNormalList::TNormal& s = sums[static_cast<std::size_t>(c.VertexIndex)];
+      s = {s.X + n.X, s.Y + n.Y, s.Z + n.Z};
     }
   }
-  auto& normals = mesh_.Normals.Items();
-  normals.resize(static_cast<std::size_t>(vertexCount));
-  for (std::int32_t i = 0; i < vertexCount; ++i) {
-    const TVec3f n = Normalised(slots[static_cast<std::size_t>(i)].Sum);
-    TBaseVertex& out = normals[static_cast<std::size_t>(i)];
-    out.X = n.X;
-    out.Y = n.Y;
-    out.Z = n.Z;
-    out.Index = i;
+  for (TNormalList::TNormal& s : sums) {
+    const TVec3f n = Normalised({s.X, s.Y, s.Z});
+    s = {n.X, n.Y, n.Z};
   }
   for (TFaceVert& c : mesh_.Faces.AllCorners()) c.NormalIndex = c.VertexIndex;
 }

@@ -1,6 +1,7 @@
 // A list of plain value records (vertices, points, corners) kept in one contiguous array and
 // streamed exactly as a collection of objects: count, capacity, Delta, then every record
-// preceded by its type id. Millions of vertices cost one allocation instead of millions.
+// preceded by its type id. Millions of vertices cost one allocation instead of millions, and a
+// large list lies on huge pages.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "mesh/Collection.h"
+#include "mesh/HugePages.h"
 #include "mesh/ObjectStream.h"
 
 namespace tarvel {
@@ -30,14 +32,16 @@ class TRecordList {
   auto end() const { return items_.end(); }
   std::span<T> Span() { return items_; }
   std::span<const T> Span() const { return items_; }
-  std::vector<T>& Items() { return items_; }
-  const std::vector<T>& Items() const { return items_; }
+  THugeVector<T>& Items() { return items_; }
+  const THugeVector<T>& Items() const { return items_; }
 
   T& Add(const T& item) {
     items_.push_back(item);
     return items_.back();
   }
   void Reserve(std::size_t n) { items_.reserve(n); }
+  // The capacity a list read from a stream reported.
+  void SetLoadedCapacity(std::int32_t capacity) { loadedCapacity_ = capacity; }
   void Clear() { items_.clear(); }
 
   // The capacity the list reports in its record: what was read back, or the growth of the
@@ -84,7 +88,7 @@ class TRecordList {
   }
 
  private:
-  std::vector<T> items_;
+  THugeVector<T> items_;
   std::int32_t initial_;
   std::int32_t loadedCapacity_ = -1;
 };

@@ -242,4 +242,21 @@ std::unique_ptr<TMultiObjData> CopyEditState(const TMultiObjData& state, TObject
   return s.GetAs<TMultiObjData>();
 }
 
+std::unique_ptr<TMultiObjData> CopyEditStateOver(const TMultiObjData& state,
+                                                 std::unique_ptr<TMultiObjData> replaced,
+                                                 TObjectStream* reuse) {
+  TObjectStream local;
+  TObjectStream& s = reuse ? *reuse : local;
+  s.Clear();
+  s.Put(state);
+  s.Seek(0);
+  TSpareArrays spare;
+  if (replaced) {
+    replaced->Meshes.ForEach([&](TObjData& mesh) { spare.Collect(mesh); });
+    replaced.reset();
+  }
+  const TSpareArraysScope scope(spare);
+  return s.GetAs<TMultiObjData>();
+}
+
 }  // namespace tarvel

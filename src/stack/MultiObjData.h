@@ -117,5 +117,11 @@ class TMultiObjData : public TStreamableObject {
 // stream's buffer is reused when one is given.
 std::unique_ptr<TMultiObjData> CopyEditState(const TMultiObjData& state,
                                              TObjectStream* reuse = nullptr);
+// The same copy made in place of `replaced`, which it destroys: the copy's meshes are read into
+// the large arrays of the replaced meshes, in order, so copying an edit state over one of the
+// same figures touches no fresh memory. The copy is the same as CopyEditState's.
+std::unique_ptr<TMultiObjData> CopyEditStateOver(const TMultiObjData& state,
+                                                 std::unique_ptr<TMultiObjData> replaced,
+                                                 TObjectStream* reuse = nullptr);
 
 }  // namespace tarvel

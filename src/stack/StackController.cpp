@@ -111,8 +111,7 @@ void TStackController::CheckResult(int line) {
 void TStackController::ReplayFromStart(int last) {
   stack_->Pristine->Name = live_->Name;
   stack_->Live = nullptr;
-  live_.reset();
-  live_ = stack_->NewWorkingCopy();
+  live_ = stack_->NewWorkingCopy(std::move(live_));
   stack_->Live = live_.get();
   for (int i = 0; i <= last; ++i) Replay(i, i != last);
 }

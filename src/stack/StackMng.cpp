@@ -59,8 +59,8 @@ void TStackMng::Store(TObjectStream& s) const {
   if (progress) progress->SetPosition(0);
 }
 
-std::unique_ptr<TMultiObjData> TStackMng::NewWorkingCopy() {
-  return CopyEditState(*Pristine, &copies_);
+std::unique_ptr<TMultiObjData> TStackMng::NewWorkingCopy(std::unique_ptr<TMultiObjData> replaced) {
+  return CopyEditStateOver(*Pristine, std::move(replaced), &copies_);
 }
 
 void TStackMng::SetPristine(TMultiObjData& live) {

@@ -46,8 +46,9 @@ class TStackMng : public TStreamableObject {
   std::uint16_t StreamId() const override { return kStreamId; }
   void Store(TObjectStream& s) const override;
 
-  // A fresh copy of the pristine state; the caller owns it.
-  std::unique_ptr<TMultiObjData> NewWorkingCopy();
+  // A fresh copy of the pristine state; the caller owns it. Given the working state it
+  // replaces, the copy is read into that state's arrays (see CopyEditStateOver).
+  std::unique_ptr<TMultiObjData> NewWorkingCopy(std::unique_ptr<TMultiObjData> replaced = nullptr);
   // Takes a new pristine copy of `live` and works on it from now on.
   void SetPristine(TMultiObjData& live);
   void UpdateCommandLine(const TStackCommand& command);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "mesh/HugePageAdvice.h"
 #include "stack/StackCommand.h"
 
 namespace tarvel::view {
@@ -78,11 +79,31 @@ void TSceneGeometry::Build(const TMultiObjData& live, TStackCommand* overlay,
   LineBatches.clear();
   pointVertices_.clear();
   BuiltWhileTracking = false;
+  Reserve(live, vertexPointsShown);
   live_ = &live;
   pointsShown_ = vertexPointsShown;
   live.Render(*this);
   if (overlay) overlay->DrawOverlay(*this);
   live_ = nullptr;
+}
+
+void TSceneGeometry::Reserve(const TMultiObjData& live, bool vertexPointsShown) {
+  // Enough for every face of every group: a polygon of n corners draws n corners, 3 (n - 2)
+  // triangle indices and n + 1 outline indices; a box 24 corners and 30 indices. The arrays
+  // are allocated once at that size and then filled in place, build after build.
+  std::size_t corners = 0, faces = 0, groups = 0, points = 0;
+  for (std::int32_t i = 0; i < live.MeshCount(); ++i) {
+    const TObjData& mesh = *live.Mesh(i);
+    corners += mesh.Faces.AllCorners().size();
+    faces += static_cast<std::size_t>(mesh.Faces.Count());
+    groups += static_cast<std::size_t>(mesh.Groups.Count());
+    if (vertexPointsShown) points += static_cast<std::size_t>(mesh.Vertices.Count());
+  }
+  ReserveHuge(Vertices, corners + 24 * groups);
+  ReserveHuge(Indices, 4 * corners - std::min(4 * corners, 5 * faces) + 30 * groups);
+  ReserveHuge(Points, points);
+  ReserveHuge(pointVertices_, points);
+  Groups.reserve(groups);
 }
 
 std::int32_t TSceneGeometry::MeshIndex(const TObjData& mesh) const {
@@ -107,6 +128,7 @@ void TSceneGeometry::VertexNormals(const TObjData& mesh) {
   // lit as they look. Each vertex takes the sum of the unit normals of every face that uses it,
   // shown or not, so that the shading of a seam neither breaks between groups nor changes
   // with the side view.
+  ReserveHuge(normals_, static_cast<std::size_t>(mesh.Vertices.Count()) * 3);
   normals_.assign(static_cast<std::size_t>(mesh.Vertices.Count()) * 3, 0.0f);
   mesh.Groups.ForEach([&](const TGroup& group) {
     for (const std::int32_t fi : group.Faces) {

@@ -132,6 +132,8 @@ class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
   bool BuiltWhileTracking = false;
 
  private:
+  // Room for everything the state can draw, so the arrays never grow while they are filled.
+  void Reserve(const TMultiObjData& live, bool vertexPointsShown);
   std::int32_t MeshIndex(const TObjData& mesh) const;
   void AddGroup(const TObjData& mesh, std::int32_t meshIndex, const TGroup& group);
   void AddBox(const TGroup& group);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <functional>
 #include <string>
@@ -1165,6 +1166,51 @@ TEST(ObjDataStreamTest, EveryOneByteChangeLoadsOrFails) {
         return;
       }
     }
+  }
+}
+
+}  // namespace
+}  // namespace tarvel
+
+namespace tarvel {
+namespace {
+
+// Normals are held as singles only when that loses nothing: any list of points read into a
+// mesh's normals is written back with the same bytes.
+TEST(NormalListTest, StoresEveryPointListAsRead) {
+  const double nan = std::bit_cast<double>(std::uint64_t{0x7ff8000000000123});
+  struct TCase {
+    const char* Name;
+    std::vector<std::array<double, 3>> Points;
+    std::vector<std::int32_t> Indices;
+    bool Exact;
+  };
+  const std::vector<TCase> cases = {
+      {"computed singles", {{0, 0, 1}, {0.6f, -0.8f, 0}, {-0.0, 0, 0}}, {0, 1, 2}, false},
+      {"none", {}, {}, false},
+      {"a double", {{0, 0, 1}, {0.1, 0, 0}}, {0, 1}, true},
+      {"an index not its position", {{0, 0, 1}, {0, 1, 0}}, {0, 7}, true},
+      {"a NaN with payload", {{0, 0, 1}, {nan, 0, 0}}, {0, 1}, true},
+      {"beyond single range", {{1e300, 0, 0}}, {0}, true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRecordList<TBaseVertex> points(100);
+    for (std::size_t i = 0; i < c.Points.size(); ++i) {
+      TBaseVertex& p = points.Add({});
+      p.X = c.Points[i][0], p.Y = c.Points[i][1], p.Z = c.Points[i][2];
+      p.Index = c.Indices[i];
+    }
+    TObjectStream in;
+    points.Put(in);
+    in.Seek(0);
+    TNormalList normals;
+    normals.Get(in);
+    EXPECT_EQ(normals.HoldsExactPoints(), c.Exact);
+    ASSERT_EQ(normals.Count(), points.Count());
+    TObjectStream out;
+    normals.Put(out);
+    EXPECT_EQ(out.Bytes(), in.Bytes());
   }
 }
 

@@ -374,6 +374,45 @@ TEST(MultiObjDataTest, CopyStoresTheSameBytesAgain) {
   EXPECT_FALSE(again->Mesh(1)->Faces[1].Selected);
 }
 
+// A copy made over a replaced state writes into the replaced meshes' arrays and is the same
+// copy, whatever the replaced state held; with fewer or more meshes the rest is fresh memory.
+TEST(MultiObjDataTest, CopyOverReusesTheReplacedArraysAndStoresTheSameBytes) {
+  TTempDir dir;
+  TMultiObjData state;
+  AddMesh(state, dir, kFigure, "a");
+  TObjData& b = AddMesh(state, dir, kFigure, "b");
+  b.Vertices[9].SetSoftWeight(0.75f);
+  b.Groups[kLeft]->SelectFaces(true);
+  b.UpdateVertexFlags();
+  const std::vector<std::uint8_t> expected = StoredBytes(*CopyEditState(state));
+  for (const std::int32_t replacedMeshes : {2, 1, 0, 3}) {
+    SCOPED_TRACE(replacedMeshes);
+    TMultiObjData source;
+    for (std::int32_t i = 0; i < replacedMeshes; ++i) AddMesh(source, dir, kFigure, "r");
+    auto replaced = CopyEditState(source);
+    // The replaced state has been worked on.
+    replaced->SelectAllFaces(true);
+    if (replacedMeshes > 0) replaced->Mesh(0)->Vertices[2].X = 42;
+    const void* vertices =
+        replacedMeshes > 0 ? replaced->Mesh(0)->Vertices.Items().data() : nullptr;
+    const void* corners =
+        replacedMeshes > 0 ? replaced->Mesh(0)->Faces.AllCorners().data() : nullptr;
+    const void* groupVertices = replacedMeshes > 0
+                                    ? replaced->Mesh(0)->Groups[kLeft]->Vertices.List.Items().data()
+                                    : nullptr;
+    TObjectStream reused;
+    auto copy = CopyEditStateOver(state, std::move(replaced), &reused);
+    EXPECT_EQ(StoredBytes(*copy), expected);
+    if (replacedMeshes > 0) {
+      EXPECT_EQ(copy->Mesh(0)->Vertices.Items().data(), vertices);
+      EXPECT_EQ(copy->Mesh(0)->Faces.AllCorners().data(), corners);
+      EXPECT_EQ(copy->Mesh(0)->Groups[kLeft]->Vertices.List.Items().data(), groupVertices);
+    }
+    EXPECT_EQ(copy->Mesh(1)->Vertices[9].SoftWeight, 0.75f);
+    EXPECT_FALSE(copy->Mesh(1)->Faces[1].Selected);
+  }
+}
+
 }  // namespace
 }  // namespace tarvel
 
