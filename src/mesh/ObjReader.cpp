@@ -15,8 +15,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <unordered_set>
 #include <span>
+#include <unordered_set>
 
 namespace tarvel {
 
