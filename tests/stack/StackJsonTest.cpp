@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "commands/Sculpt.h"
 #include "commands/Transforms.h"
 #include "stack/CommandFields.h"
 #include "stack/FakeWindow.h"
@@ -107,6 +108,11 @@ TEST_F(StackJsonTest, EveryKindWalksWhatItStoresAndComesBackUnchanged) {
       TScramble only(key);
       one->Fields(only);
       EXPECT_NE(StoredCommand(*one), fresh) << key << " is walked but not stored";
+    }
+    if (auto* sculpt = dynamic_cast<TSCUseSculpt*>(init.get())) {
+      // A sculpt's positions are read from its file when its JSON form is read.
+      sculpt->FileName = dir_.Write("sculpt.obj", "v 1 2 3\nv 4.5 -5 6\n");
+      sculpt->ReadSculptFile();
     }
     init->Caption = "Caption <b>of</b> " + std::string(name);
     init->DisplayFlags = 9;
