@@ -552,42 +552,16 @@ void TFormMain::CreateToolPages() {
   end(general);
 
   // The command pages: every button adds the command kind of its tag.
-  struct TCommandButton {
-    int Tag;
-    const char* Picture;
-    const char* Hint;
-  };
-  auto commandPage = [&](const QString& caption, std::initializer_list<TCommandButton> buttons) {
-    QWidget* page = newPage(caption);
-    for (const TCommandButton& c : buttons) {
-      QToolButton* b = NewToolButton(page, c.Tag, c.Picture, c.Hint);
-      const int tag = c.Tag;
+  for (const TCommandPage& p : CommandPages()) {
+    QWidget* page = newPage(p.Caption);
+    for (const TKindInfo* kind : PageKinds(p)) {
+      QToolButton* b = NewToolButton(page, kind->CommandId, kind->Picture, kind->Hint);
+      const int tag = kind->CommandId;
       connect(b, &QToolButton::clicked, this, [this, tag] { CommandButtonClick(tag); });
       commandButtons_.push_back(b);
     }
     end(page);
-  };
-  commandPage("Padlocks", {{500, "lock-all", "Lock edit of all groups"},
-                           {501, "unlock-all", "Unlock edit of all groups"},
-                           {504, "lock-right", "Lock edit of right side"},
-                           {505, "unlock-right", "Unlock edit of right side"},
-                           {506, "lock-left", "Lock edit of left side"},
-                           {507, "unlock-left", "Unlock edit of left side"},
-                           {508, "lock-x0", "Lock coordinates X=0"},
-                           {509, "unlock-x0", "Unlock coordinates X=0"}});
-  commandPage("Selections", {{7, "select-all", "Select all"},
-                             {8, "select-clear", "Clear selection"},
-                             {9, "select-invert", "Invert selection"},
-                             {13, "select-surface", "Surface selection"},
-                             {10, "select-soft", "Soft selection"}});
-  commandPage("Transformers", {{100, "translate-zero", "Translate selection to (0,0,0)"},
-                               {101, "translate", "Translate selection"},
-                               {102, "rotate", "Rotate selection"},
-                               {103, "scale", "Scale selection"}});
-  commandPage("Modifiers", {{1500, "mirror", "Mirror selection"},
-                            {1501, "inflate", "Inflate selection"},
-                            {1502, "smooth", "Smooth selection"},
-                            {1503, "use-sculpt", "Use sculpted shape"}});
+  }
 }
 
 void TFormMain::CreateLayout(const TViewFactory& createView) {

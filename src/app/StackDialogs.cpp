@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <array>
 
 namespace tarvel {
 
@@ -91,20 +90,12 @@ TFormStackComm::TFormStackComm(QWidget* parent)
 }
 
 void TFormStackComm::Prepare(const TStackTarget& target) {
-  struct TRoot {
-    const char* Caption;
-    int Bit;
-  };
-  static constexpr std::array<TRoot, 4> roots = {{{"Padlocks", flags::kPadlocks},
-                                                  {"Selections", flags::kSelections},
-                                                  {"Transformers", flags::kTransformers},
-                                                  {"Modifiers", flags::kModifiers}}};
   setResult(QDialog::Rejected);
   filling_ = true;
   tree_->clear();
   QTreeWidgetItem* keep = nullptr;
   bool offered = false;
-  for (const TRoot& r : roots) {
+  for (const TCommandPage& r : CommandPages()) {
     auto* root = new QTreeWidgetItem(tree_, {QString::fromLatin1(r.Caption)});
     target.Commands.ForEach([&](const TCommandDescriptor& kind) {
       if (!kind.HasFlag(r.Bit)) return;

@@ -1,6 +1,7 @@
 #include "stack/SelectCommands.h"
 
 #include "stack/CommandFields.h"
+#include "stack/ObjectRef.h"
 #include "stack/StackMng.h"
 
 namespace tarvel {
@@ -61,17 +62,9 @@ void TSCSelectGroup::SetObject(const TSceneObject& object) {
 
 TGroup* TSCSelectGroup::FindGroup() {
   TMultiObjData* live = Live();
-  if (!live) return nullptr;
-  if (TGroup* g = live->GroupAt(MeshIndex, GroupIndex);
-      g && g->Id == GroupId && live->Mesh(MeshIndex)->Id == MeshId)
-    return g;
-  if (TObjData* mesh = live->MeshById(MeshId))
-    if (TGroup* g = mesh->GroupById(GroupId)) {
-      GroupName = g->Name;
-      MeshName = mesh->Name;
-      return g;
-    }
-  return nullptr;
+  return live ? FindByRef(live->Meshes, {MeshIndex, MeshId, MeshName}, &TObjData::Groups,
+                          {GroupIndex, GroupId, GroupName})
+              : nullptr;
 }
 
 void TSCSelectGroup::Execute() {
@@ -111,17 +104,9 @@ std::string TSCSelectGroup::NamedCaption() const {
 void TSCSelectGroup::Relink() {
   TMultiObjData* live = Live();
   if (!live) return;
-  TObjData* mesh = live->MeshByName(MeshName);
-  TGroup* group = mesh ? mesh->GroupByName(GroupName) : nullptr;
-  if (group) {
-    MeshIndex = live->Meshes.IndexOf(mesh);
-    GroupIndex = mesh->Groups.IndexOf(group);
-    MeshId = mesh->Id;
-    GroupId = group->Id;
-  } else {
-    MeshIndex = GroupIndex = MeshId = GroupId = -1;
-  }
-  // A group that is missing shows at once, in red.
+  RelinkByName(live->Meshes, live->MeshByName(MeshName), {MeshIndex, MeshId, MeshName},
+               &TObjData::Groups, {GroupIndex, GroupId, GroupName});
+  // A missing object shows at once, in red.
   UpdateCaption();
 }
 
@@ -173,17 +158,9 @@ void TSCSelectMaterial::SetObject(const TSceneObject& object) {
 
 TMaterial* TSCSelectMaterial::FindMaterial() {
   TMultiObjData* live = Live();
-  if (!live) return nullptr;
-  if (TMaterial* m = live->MaterialAt(MeshIndex, MaterialIndex);
-      m && m->Id == MaterialId && live->Mesh(MeshIndex)->Id == MeshId)
-    return m;
-  if (TObjData* mesh = live->MeshById(MeshId))
-    if (TMaterial* m = mesh->MaterialById(MaterialId)) {
-      MaterialName = m->Name;
-      MeshName = mesh->Name;
-      return m;
-    }
-  return nullptr;
+  return live ? FindByRef(live->Meshes, {MeshIndex, MeshId, MeshName}, &TObjData::Materials,
+                          {MaterialIndex, MaterialId, MaterialName})
+              : nullptr;
 }
 
 void TSCSelectMaterial::Execute() {
@@ -223,16 +200,9 @@ std::string TSCSelectMaterial::NamedCaption() const {
 void TSCSelectMaterial::Relink() {
   TMultiObjData* live = Live();
   if (!live) return;
-  TObjData* mesh = live->MeshByName(MeshName);
-  TMaterial* material = mesh ? mesh->MaterialByName(MaterialName) : nullptr;
-  if (material) {
-    MeshIndex = live->Meshes.IndexOf(mesh);
-    MaterialIndex = mesh->Materials.IndexOf(material);
-    MeshId = mesh->Id;
-    MaterialId = material->Id;
-  } else {
-    MeshIndex = MaterialIndex = MeshId = MaterialId = -1;
-  }
+  RelinkByName(live->Meshes, live->MeshByName(MeshName), {MeshIndex, MeshId, MeshName},
+               &TObjData::Materials, {MaterialIndex, MaterialId, MaterialName});
+  // A missing object shows at once, in red.
   UpdateCaption();
 }
 
@@ -295,16 +265,18 @@ void TSCSelectGroupMat::SetObject(const TSceneObject& object) {
 TGroupMatInfo* TSCSelectGroupMat::FindEntry() {
   TMultiObjData* live = Live();
   if (!live) return nullptr;
-  if (TGroupMatInfo* e = live->GroupMatAt(MeshIndex, GroupIndex, EntryIndex);
-      e && e->Id == EntryId && e->Group && e->Group->Id == GroupId &&
-      live->Mesh(MeshIndex)->Id == MeshId)
-    return e;
-  if (TObjData* mesh = live->MeshById(MeshId))
-    if (TGroup* g = mesh->GroupById(GroupId))
-      if (TGroupMatInfo* e = g->EntryById(EntryId)) {
-        EntryName = e->Name();
-        GroupName = g->Name;
-        MeshName = mesh->Name;
+  const TObjectRef mesh{MeshIndex, MeshId, MeshName};
+  const TObjectRef group{GroupIndex, GroupId, GroupName};
+  const TObjectRef entry{EntryIndex, EntryId, EntryName};
+  if (TObjData* m = mesh.At(live->Meshes))
+    if (TGroup* g = group.At(m->Groups))
+      if (TGroupMatInfo* e = entry.At(g->GroupMats); e && e->Group == g) return e;
+  if (TObjData* m = mesh.ById(live->Meshes))
+    if (TGroup* g = group.ById(m->Groups))
+      if (TGroupMatInfo* e = entry.ById(g->GroupMats)) {
+        entry.Rename(*e);
+        group.Rename(*g);
+        mesh.Rename(*m);
         return e;
       }
   return nullptr;
@@ -350,18 +322,19 @@ std::string TSCSelectGroupMat::NamedCaption() const {
 void TSCSelectGroupMat::Relink() {
   TMultiObjData* live = Live();
   if (!live) return;
-  TObjData* mesh = live->MeshByName(MeshName);
-  TGroup* group = mesh ? mesh->GroupByName(GroupName) : nullptr;
-  TGroupMatInfo* entry = group ? group->EntryByName(EntryName) : nullptr;
-  if (entry) {
-    MeshIndex = live->Meshes.IndexOf(mesh);
-    GroupIndex = mesh->Groups.IndexOf(group);
-    EntryIndex = group->GroupMats.IndexOf(entry);
-    MeshId = mesh->Id;
-    GroupId = group->Id;
-    EntryId = entry->Id;
+  const TObjectRef mesh{MeshIndex, MeshId, MeshName};
+  const TObjectRef group{GroupIndex, GroupId, GroupName};
+  const TObjectRef entry{EntryIndex, EntryId, EntryName};
+  TObjData* m = live->MeshByName(MeshName);
+  TGroup* g = m ? group.ByName(m->Groups) : nullptr;
+  if (TGroupMatInfo* e = g ? entry.ByName(g->GroupMats) : nullptr) {
+    mesh.Link(live->Meshes, *m);
+    group.Link(m->Groups, *g);
+    entry.Link(g->GroupMats, *e);
   } else {
-    MeshIndex = GroupIndex = EntryIndex = MeshId = GroupId = EntryId = -1;
+    mesh.Unlink();
+    group.Unlink();
+    entry.Unlink();
   }
   UpdateCaption();
 }

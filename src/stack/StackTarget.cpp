@@ -1,5 +1,6 @@
 #include "stack/StackTarget.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -19,111 +20,286 @@ namespace tarvel {
 
 namespace {
 
-using TFactory = std::unique_ptr<TStackCommand> (*)(TStackMng*);
-
 template <class T>
 std::unique_ptr<TStackCommand> Make(TStackMng* manager) {
   return std::make_unique<T>(manager);
 }
 
-struct TKind {
-  std::int32_t CommandId;
-  const char* KindName;  // the kind's name in text forms of a stack
-  const char* Name;
-  const char* Summary;  // nullptr: the same as the name
-  std::initializer_list<int> Bits;
-  TFactory Factory;  // nullptr: not built yet
-};
-
 using namespace flags;
 
-// The command kinds of the one target, in menu order.
-const TKind kKinds[] = {
-    {500, "lock-all", "Lock edit of all groups", nullptr, {kPadlocks}, Make<TSCLockAllGroups>},
+// The command kinds of the one target, in menu order; a kind with a picture has a button on the
+// page of its page bit, at its slot.
+const TKindInfo kKinds[] = {
+    {500,
+     "lock-all",
+     "Lock edit of all groups",
+     nullptr,
+     {kPadlocks},
+     Make<TSCLockAllGroups>,
+     "lock-all",
+     "Lock edit of all groups",
+     0},
     {501,
      "unlock-all",
      "Unlock edit of all groups",
      nullptr,
      {kPadlocks},
-     Make<TSCUnLockAllGroups>},
-    {504, "lock-right", "Lock edit of right side", nullptr, {kPadlocks}, Make<TSCLockRightSide>},
+     Make<TSCUnLockAllGroups>,
+     "unlock-all",
+     "Unlock edit of all groups",
+     1},
+    {504,
+     "lock-right",
+     "Lock edit of right side",
+     nullptr,
+     {kPadlocks},
+     Make<TSCLockRightSide>,
+     "lock-right",
+     "Lock edit of right side",
+     2},
     {505,
      "unlock-right",
      "Unlock edit of right side",
      nullptr,
      {kPadlocks},
-     Make<TSCUnlockRightSide>},
-    {506, "lock-left", "Lock edit of left side", nullptr, {kPadlocks}, Make<TSCLockLeftSide>},
-    {507, "unlock-left", "Unlock edit of left side", nullptr, {kPadlocks}, Make<TSCUnlockLeftSide>},
+     Make<TSCUnlockRightSide>,
+     "unlock-right",
+     "Unlock edit of right side",
+     3},
+    {506,
+     "lock-left",
+     "Lock edit of left side",
+     nullptr,
+     {kPadlocks},
+     Make<TSCLockLeftSide>,
+     "lock-left",
+     "Lock edit of left side",
+     4},
+    {507,
+     "unlock-left",
+     "Unlock edit of left side",
+     nullptr,
+     {kPadlocks},
+     Make<TSCUnlockLeftSide>,
+     "unlock-left",
+     "Unlock edit of left side",
+     5},
     {1,
      "select-group",
      "Select Group",
      "Group %1 selected",
      {kGroupMenu, kOnlyUnlockedGroup},
-     Make<TSCSelectGroup>},
+     Make<TSCSelectGroup>,
+     nullptr,
+     nullptr,
+     0},
     {2,
      "deselect-group",
      "Deselect Group",
      "Group %1 deselected",
      {kGroupMenu, kOnlyUnlockedGroup},
-     Make<TSCDeselectGroup>},
+     Make<TSCDeselectGroup>,
+     nullptr,
+     nullptr,
+     0},
     {502,
      "lock-group",
      "Lock edit of group",
      nullptr,
      {kGroupMenu, kOnlyUnlockedGroup},
-     Make<TSCLockGroup>},
+     Make<TSCLockGroup>,
+     nullptr,
+     nullptr,
+     0},
     {503,
      "unlock-group",
      "Unlock edit of group",
      nullptr,
      {kGroupMenu, kOnlyLockedGroup},
-     Make<TSCUnlockGroup>},
-    {508, "lock-x0", "Lock coordinates X=0", nullptr, {kPadlocks}, Make<TSCLockX0>},
-    {509, "unlock-x0", "Unlock coordinates X=0", nullptr, {kPadlocks}, Make<TSCUnlockX0>},
+     Make<TSCUnlockGroup>,
+     nullptr,
+     nullptr,
+     0},
+    {508,
+     "lock-x0",
+     "Lock coordinates X=0",
+     nullptr,
+     {kPadlocks},
+     Make<TSCLockX0>,
+     "lock-x0",
+     "Lock coordinates X=0",
+     6},
+    {509,
+     "unlock-x0",
+     "Unlock coordinates X=0",
+     nullptr,
+     {kPadlocks},
+     Make<TSCUnlockX0>,
+     "unlock-x0",
+     "Unlock coordinates X=0",
+     7},
     {3,
      "select-material",
      "Select material",
      "Material %1 selected",
      {kMaterialMenu},
-     Make<TSCSelectMaterial>},
+     Make<TSCSelectMaterial>,
+     nullptr,
+     nullptr,
+     0},
     {4,
      "deselect-material",
      "Deselect material",
      "Material %1 deselected",
      {kMaterialMenu},
-     Make<TSCDeselectMaterial>},
+     Make<TSCDeselectMaterial>,
+     nullptr,
+     nullptr,
+     0},
     {5,
      "select-group-material",
      "Select material",
      "Material %1 selected",
      {kGroupMatMenu},
-     Make<TSCSelectGroupMat>},
+     Make<TSCSelectGroupMat>,
+     nullptr,
+     nullptr,
+     0},
     {6,
      "deselect-group-material",
      "Deselect material",
      "Material %1 deselected",
      {kGroupMatMenu},
-     Make<TSCDeselectGroupMat>},
-    {7, "select-all", "Select all", nullptr, {kSelections}, Make<TSCSelectAll>},
-    {8, "clear-selection", "Clear selection", nullptr, {kSelections}, Make<TSCClearSelection>},
-    {9, "invert-selection", "Invert selection", nullptr, {kSelections}, Make<TSCInvertSelection>},
-    {10, "soft-selection", "Soft selection", nullptr, {kSelections}, Make<TSCSoftSelection>},
-    {13, "select-surface", "Select surface", nullptr, {kSelections}, Make<TSCSelectSurface>},
+     Make<TSCDeselectGroupMat>,
+     nullptr,
+     nullptr,
+     0},
+    {7,
+     "select-all",
+     "Select all",
+     nullptr,
+     {kSelections},
+     Make<TSCSelectAll>,
+     "select-all",
+     "Select all",
+     0},
+    {8,
+     "clear-selection",
+     "Clear selection",
+     nullptr,
+     {kSelections},
+     Make<TSCClearSelection>,
+     "select-clear",
+     "Clear selection",
+     1},
+    {9,
+     "invert-selection",
+     "Invert selection",
+     nullptr,
+     {kSelections},
+     Make<TSCInvertSelection>,
+     "select-invert",
+     "Invert selection",
+     2},
+    {10,
+     "soft-selection",
+     "Soft selection",
+     nullptr,
+     {kSelections},
+     Make<TSCSoftSelection>,
+     "select-soft",
+     "Soft selection",
+     4},
+    {13,
+     "select-surface",
+     "Select surface",
+     nullptr,
+     {kSelections},
+     Make<TSCSelectSurface>,
+     "select-surface",
+     "Surface selection",
+     3},
     {100,
      "translate-zero",
      "Translate to 0,0,0",
      nullptr,
      {kTransformers},
-     Make<TSCTranslateToZero>},
-    {101, "translate", "Translate", nullptr, {kTransformers}, Make<TSCTranslate>},
-    {102, "rotate", "Rotate", nullptr, {kTransformers}, Make<TSCRotate>},
-    {103, "scale", "Scale", nullptr, {kTransformers}, Make<TSCScale>},
-    {1000, "use-morph", "Use morph target", nullptr, {kMorphTargetMenu}, Make<TSCUseMorphTarget>},
-    {1500, "mirror", "Mirror selection", nullptr, {kModifiers}, Make<TSCSpecular>},
-    {1501, "inflate", "Inflate", nullptr, {kModifiers}, Make<TSCInflate>},
-    {1502, "smooth", "Smooth", nullptr, {kModifiers}, Make<TSCSmooth>},
-    {1503, "use-sculpt", "Use sculpted shape", nullptr, {kModifiers}, Make<TSCUseSculpt>},
+     Make<TSCTranslateToZero>,
+     "translate-zero",
+     "Translate selection to (0,0,0)",
+     0},
+    {101,
+     "translate",
+     "Translate",
+     nullptr,
+     {kTransformers},
+     Make<TSCTranslate>,
+     "translate",
+     "Translate selection",
+     1},
+    {102,
+     "rotate",
+     "Rotate",
+     nullptr,
+     {kTransformers},
+     Make<TSCRotate>,
+     "rotate",
+     "Rotate selection",
+     2},
+    {103,
+     "scale",
+     "Scale",
+     nullptr,
+     {kTransformers},
+     Make<TSCScale>,
+     "scale",
+     "Scale selection",
+     3},
+    {1000,
+     "use-morph",
+     "Use morph target",
+     nullptr,
+     {kMorphTargetMenu},
+     Make<TSCUseMorphTarget>,
+     nullptr,
+     nullptr,
+     0},
+    {1500,
+     "mirror",
+     "Mirror selection",
+     nullptr,
+     {kModifiers},
+     Make<TSCSpecular>,
+     "mirror",
+     "Mirror selection",
+     0},
+    {1501,
+     "inflate",
+     "Inflate",
+     nullptr,
+     {kModifiers},
+     Make<TSCInflate>,
+     "inflate",
+     "Inflate selection",
+     1},
+    {1502,
+     "smooth",
+     "Smooth",
+     nullptr,
+     {kModifiers},
+     Make<TSCSmooth>,
+     "smooth",
+     "Smooth selection",
+     2},
+    {1503,
+     "use-sculpt",
+     "Use sculpted shape",
+     nullptr,
+     {kModifiers},
+     Make<TSCUseSculpt>,
+     "use-sculpt",
+     "Use sculpted shape",
+     3},
 };
 
 std::unique_ptr<TTypedCollection<TStackTarget>> BuildTargets() {
@@ -133,11 +309,9 @@ std::unique_ptr<TTypedCollection<TStackTarget>> BuildTargets() {
   target->Name = "Modify geometries to create a morph target";
   target->Description = target->Name;
   target->Goals.Add(std::make_unique<TSGCreateMorph>());
-  for (const TKind& k : kKinds) {
-    std::int32_t bits = 0;
-    for (int b : k.Bits) bits |= Bit(b);
+  for (const TKindInfo& k : kKinds) {
     target->Commands.Add(std::make_unique<TCommandDescriptor>(
-        k.CommandId, k.Name, k.Summary ? k.Summary : k.Name, bits));
+        k.CommandId, k.Name, k.Summary ? k.Summary : k.Name, k.Flags()));
   }
   targets->Add(std::move(target));
   return targets;
@@ -192,14 +366,39 @@ const TCommandDescriptor* TStackTarget::FindDescriptor(std::int32_t commandId) c
   return nullptr;
 }
 
+std::int32_t TKindInfo::Flags() const {
+  std::int32_t bits = 0;
+  for (int b : Bits) bits |= flags::Bit(b);
+  return bits;
+}
+
+std::span<const TKindInfo> CommandKinds() { return kKinds; }
+
+std::span<const TCommandPage> CommandPages() {
+  static constexpr TCommandPage kPages[] = {{"Padlocks", flags::kPadlocks},
+                                            {"Selections", flags::kSelections},
+                                            {"Transformers", flags::kTransformers},
+                                            {"Modifiers", flags::kModifiers}};
+  return kPages;
+}
+
+std::vector<const TKindInfo*> PageKinds(const TCommandPage& page) {
+  std::vector<const TKindInfo*> kinds;
+  for (const TKindInfo& k : kKinds)
+    if (k.Picture && k.HasFlag(page.Bit)) kinds.push_back(&k);
+  std::stable_sort(kinds.begin(), kinds.end(),
+                   [](const TKindInfo* a, const TKindInfo* b) { return a->Slot < b->Slot; });
+  return kinds;
+}
+
 const char* CommandKindName(std::int32_t commandId) {
-  for (const TKind& k : kKinds)
+  for (const TKindInfo& k : kKinds)
     if (k.CommandId == commandId) return k.KindName;
   return nullptr;
 }
 
 std::int32_t CommandKindOfName(std::string_view name) {
-  for (const TKind& k : kKinds)
+  for (const TKindInfo& k : kKinds)
     if (name == k.KindName) return k.CommandId;
   return -1;
 }
@@ -216,7 +415,7 @@ const TStackTarget* FindStackTarget(std::int32_t id) {
 }
 
 std::unique_ptr<TStackCommand> CreateCommand(std::int32_t commandId, TStackMng* manager) {
-  for (const TKind& k : kKinds)
+  for (const TKindInfo& k : kKinds)
     if (k.CommandId == commandId) return k.Factory ? k.Factory(manager) : nullptr;
   return nullptr;
 }

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mesh/Collection.h"
 #include "mesh/ObjectStream.h"
@@ -111,6 +114,37 @@ const TStackTarget* FindStackTarget(std::int32_t id);
 // unknown kind; and the kind of such a name, or -1.
 const char* CommandKindName(std::int32_t commandId);
 std::int32_t CommandKindOfName(std::string_view name);
+
+// One command kind as the program offers it: its stored descriptor, its name in text forms,
+// its button on a tool page, and how to make one.
+struct TKindInfo {
+  std::int32_t CommandId;
+  const char* KindName;  // the kind's name in text forms of a stack ("select-group")
+  const char* Name;      // caption in menus and the Add command dialog
+  const char* Summary;   // nullptr: the same as the name
+  std::initializer_list<int> Bits;
+  std::unique_ptr<TStackCommand> (*Factory)(TStackMng*);  // nullptr: not built yet
+  const char* Picture;  // the tool button's picture; nullptr: no button
+  const char* Hint;     // the tool button's hint
+  int Slot;             // the button's place on its page
+
+  std::int32_t Flags() const;
+  bool HasFlag(int bit) const { return (Flags() & flags::Bit(bit)) != 0; }
+};
+
+// A tool page of command buttons, which is also a heading of the Add command dialog: it holds
+// the kinds whose flags carry its bit.
+struct TCommandPage {
+  const char* Caption;
+  int Bit;
+};
+
+// The command kinds of the one target, in registry (menu) order, and the command pages in
+// window order.
+std::span<const TKindInfo> CommandKinds();
+std::span<const TCommandPage> CommandPages();
+// The kinds with a button on this page, in button order.
+std::vector<const TKindInfo*> PageKinds(const TCommandPage& page);
 
 // A new command of this kind for the manager, or none when the kind is not built.
 std::unique_ptr<TStackCommand> CreateCommand(std::int32_t commandId, TStackMng* manager);

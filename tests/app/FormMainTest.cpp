@@ -16,12 +16,15 @@
 #include <QTreeWidget>
 #include <QWhatsThisClickedEvent>
 #include <algorithm>
+#include <map>
 #include <set>
+#include <span>
 #include <tuple>
 
 #include "FormMainFixture.h"
 #include "app/CommandList.h"
 #include "app/HelpWindow.h"
+#include "app/Pictures.h"
 #include "app/QtParamPanel.h"
 #include "app/SceneTree.h"
 #include "app/StackDialogs.h"
@@ -124,67 +127,72 @@ TEST_F(TFormMainTest, MenusHoldTheirEntriesInOrder) {
   EXPECT_EQ(Action("ActSaveStack")->statusTip().toStdString(), "Save stack on file");
 }
 
-TEST_F(TFormMainTest, ToolPagesHoldTheirButtonsWithTagsAndHints) {
+TEST_F(TFormMainTest, GeneralPageHoldsItsButtonsWithTagsAndHints) {
   TFormMain& f = Form();
   using P = std::vector<std::pair<int, std::string>>;
   const std::string memo = "Hold down CTRL while press button to memorize camera position";
-  const struct {
-    const char* Caption;
-    P Buttons;
-  } pages[] = {
-      {"&General",
-       {{29000, ""},
-        {29001, "Panning"},
-        {29002, "Zoom In/Out"},
-        {29010, "Camera point to (0,0,0)"},
-        {29010, "Camera point to the center of scene"},
-        {29010, "Camera point to the center of group"},
-        {29010, "Don't move camera on group or scene changes"},
-        {29010, memo},
-        {29010, memo},
-        {29010, memo},
-        {29050, "Show all the meshes in the view"},
-        {29020, "Show colors of groups"},
-        {29020, "Show colors of materials"},
-        {29020, "Show colors of selection"},
-        {29060, "Colour the surface by soft selection weight"},
-        {29030, "See all mesh"},
-        {29030, "See only the right side of the mesh"},
-        {29030, "See only the left side of the mesh"},
-        {29040, "Face culling ON/OFF"},
-        {29040, "Backfaces wireframe/fill"}}},
-      {"Padlocks",
-       {{500, "Lock edit of all groups"},
-        {501, "Unlock edit of all groups"},
-        {504, "Lock edit of right side"},
-        {505, "Unlock edit of right side"},
-        {506, "Lock edit of left side"},
-        {507, "Unlock edit of left side"},
-        {508, "Lock coordinates X=0"},
-        {509, "Unlock coordinates X=0"}}},
-      {"Selections",
-       {{7, "Select all"},
-        {8, "Clear selection"},
-        {9, "Invert selection"},
-        {13, "Surface selection"},
-        {10, "Soft selection"}}},
-      {"Transformers",
-       {{100, "Translate selection to (0,0,0)"},
-        {101, "Translate selection"},
-        {102, "Rotate selection"},
-        {103, "Scale selection"}}},
-      {"Modifiers",
-       {{1500, "Mirror selection"},
-        {1501, "Inflate selection"},
-        {1502, "Smooth selection"},
-        {1503, "Use sculpted shape"}}},
-  };
-  ASSERT_EQ(f.ToolPages()->count(), 5);
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(f.ToolPages()->tabText(i).toStdString(), pages[i].Caption);
-    EXPECT_EQ(TagsAndHints(f.ToolPages()->widget(i)), pages[i].Buttons) << pages[i].Caption;
-  }
+  const P general = {{29000, ""},
+                     {29001, "Panning"},
+                     {29002, "Zoom In/Out"},
+                     {29010, "Camera point to (0,0,0)"},
+                     {29010, "Camera point to the center of scene"},
+                     {29010, "Camera point to the center of group"},
+                     {29010, "Don't move camera on group or scene changes"},
+                     {29010, memo},
+                     {29010, memo},
+                     {29010, memo},
+                     {29050, "Show all the meshes in the view"},
+                     {29020, "Show colors of groups"},
+                     {29020, "Show colors of materials"},
+                     {29020, "Show colors of selection"},
+                     {29060, "Colour the surface by soft selection weight"},
+                     {29030, "See all mesh"},
+                     {29030, "See only the right side of the mesh"},
+                     {29030, "See only the left side of the mesh"},
+                     {29040, "Face culling ON/OFF"},
+                     {29040, "Backfaces wireframe/fill"}};
+  ASSERT_GE(f.ToolPages()->count(), 1);
+  EXPECT_EQ(f.ToolPages()->tabText(0).toStdString(), "&General");
+  EXPECT_EQ(TagsAndHints(f.ToolPages()->widget(0)), general);
   EXPECT_EQ(f.ToolPages()->height(), 67);
+}
+
+// The command pages follow the kinds: every button is a kind of the target on its own page,
+// with the kind's hint and picture, and every kind with a page has exactly one button.
+TEST_F(TFormMainTest, CommandPagesHoldOneButtonPerKindWithItsHintAndPicture) {
+  TFormMain& f = Form();
+  const TStackTarget& target = *FindStackTarget(1);
+  const std::span<const TCommandPage> pages = CommandPages();
+  ASSERT_EQ(f.ToolPages()->count(), 1 + static_cast<int>(pages.size()));
+  std::map<int, int> buttons;
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    const TCommandPage& page = pages[i];
+    QWidget* widget = f.ToolPages()->widget(static_cast<int>(i) + 1);
+    EXPECT_EQ(f.ToolPages()->tabText(static_cast<int>(i) + 1).toStdString(), page.Caption);
+    for (const QToolButton* b : widget->findChildren<QToolButton*>()) {
+      const int tag = b->property("tag").toInt();
+      SCOPED_TRACE(tag);
+      ++buttons[tag];
+      const TCommandDescriptor* descriptor = target.FindDescriptor(tag);
+      ASSERT_NE(descriptor, nullptr) << "a button of no kind of the target";
+      EXPECT_TRUE(descriptor->HasFlag(page.Bit)) << "a button on a page not its kind's";
+      const auto kind = std::find_if(CommandKinds().begin(), CommandKinds().end(),
+                                     [&](const TKindInfo& k) { return k.CommandId == tag; });
+      ASSERT_NE(kind, CommandKinds().end());
+      ASSERT_NE(kind->Picture, nullptr);
+      EXPECT_EQ(b->toolTip().toStdString(), kind->Hint);
+      EXPECT_EQ(b->statusTip().toStdString(), kind->Hint);
+      const QString picture = QString(":/tools/%1.svg").arg(kind->Picture);
+      EXPECT_TRUE(QFile::exists(picture)) << kind->Picture;
+      EXPECT_EQ(b->icon().pixmap(26, 26).toImage(), SvgIcon(picture).pixmap(26, 26).toImage())
+          << kind->Picture;
+    }
+  }
+  for (const TKindInfo& k : CommandKinds())
+    EXPECT_EQ(buttons[k.CommandId], k.Picture ? 1 : 0) << k.KindName;
+  std::size_t total = 0;
+  for (const auto& [tag, count] : buttons) total += static_cast<std::size_t>(count);
+  EXPECT_EQ(f.CommandButtons().size(), total);
 }
 
 TEST_F(TFormMainTest, StackMenuStartsAStackAndCommandButtonsAddCommands) {

@@ -9,6 +9,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "app/StackDialogs.h"
@@ -43,27 +46,29 @@ class TFormStackCommTest : public ::testing::Test {
   std::vector<std::string> errors;
 };
 
-TEST_F(TFormStackCommTest, TreeListsTheKindsOfTheTargetUnderTheirFourHeadings) {
+// Each heading is a command page and lists, in registry order, the target's kinds of that page.
+TEST_F(TFormStackCommTest, TreeListsTheKindsOfTheTargetUnderTheirPages) {
   form.Prepare(Target());
   QTreeWidget& tree = *form.Tree();
-  ASSERT_EQ(tree.topLevelItemCount(), 4);
-  const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
-      {"Padlocks",
-       {"Lock edit of all groups", "Unlock edit of all groups", "Lock edit of right side",
-        "Unlock edit of right side", "Lock edit of left side", "Unlock edit of left side",
-        "Lock coordinates X=0", "Unlock coordinates X=0"}},
-      {"Selections",
-       {"Select all", "Clear selection", "Invert selection", "Soft selection", "Select surface"}},
-      {"Transformers", {"Translate to 0,0,0", "Translate", "Rotate", "Scale"}},
-      {"Modifiers", {"Mirror selection", "Inflate", "Smooth", "Use sculpted shape"}},
-  };
-  for (int i = 0; i < 4; ++i) {
-    const auto& [heading, kinds] = expected[static_cast<std::size_t>(i)];
-    QTreeWidgetItem* root = tree.topLevelItem(i);
-    EXPECT_EQ(root->text(0).toStdString(), heading);
-    EXPECT_EQ(Texts(root), kinds) << heading;
-    EXPECT_TRUE(root->isExpanded()) << heading;
+  const std::span<const TCommandPage> pages = CommandPages();
+  ASSERT_EQ(tree.topLevelItemCount(), static_cast<int>(pages.size()));
+  std::size_t listed = 0;
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    QTreeWidgetItem* root = tree.topLevelItem(static_cast<int>(i));
+    EXPECT_EQ(root->text(0).toStdString(), pages[i].Caption);
+    EXPECT_TRUE(root->isExpanded()) << pages[i].Caption;
+    std::vector<std::string> kinds;
+    Target().Commands.ForEach([&](const TCommandDescriptor& kind) {
+      if (kind.HasFlag(pages[i].Bit)) kinds.push_back(kind.Name);
+    });
+    EXPECT_FALSE(kinds.empty()) << pages[i].Caption;
+    EXPECT_EQ(Texts(root), kinds) << pages[i].Caption;
+    listed += kinds.size();
   }
+  // Every kind with a tool button can be added from the dialog.
+  EXPECT_EQ(listed, static_cast<std::size_t>(
+                        std::count_if(CommandKinds().begin(), CommandKinds().end(),
+                                      [](const TKindInfo& k) { return k.Picture != nullptr; })));
   EXPECT_EQ(form.windowTitle(), "Add command in stack");
   EXPECT_EQ(form.OkButton()->text(), "&Ok");
   EXPECT_EQ(form.CancelButton()->text(), "&Cancel");

@@ -10,6 +10,7 @@
 
 #include "TestSupport.h"
 #include "stack/EditStateFixture.h"
+#include "stack/ObjectRef.h"
 #include "stack/StackMng.h"
 #include "stack/StackTarget.h"
 
@@ -670,6 +671,43 @@ TEST(SelectCommandsTest, RelinkFindsMaterialsAndEntriesByName) {
   entry.EntryIndex = 7;
   entry.Relink();
   EXPECT_EQ(entry.EntryIndex, 7);
+}
+
+// The one reference type behind the three lookups: a stale index never names another object,
+// and linking or unlinking leaves the stored name alone.
+TEST(ObjectRefTest, FindsByIndexIdAndNameAndLinksWithoutRenaming) {
+  TTempDir dir;
+  TMultiObjData live;
+  TObjData& mesh = AddMesh(live, dir,
+                           "v 0 0 0\nv 1 0 0\nv 0 1 0\ng hat\nusemtl skin\nf 1 2 3\n"
+                           "g Body\nf 1 2 3\n",
+                           "fig");
+  const std::int32_t hat = mesh.Groups.IndexOf(mesh.GroupByName("hat"));
+  const std::int32_t body = mesh.Groups.IndexOf(mesh.GroupByName("Body"));
+  std::int32_t index = hat;
+  std::int32_t id = mesh.Groups[body]->Id;
+  std::string name = "BODY";
+  const TObjectRef ref{index, id, name};
+  EXPECT_EQ(ref.At(mesh.Groups), nullptr) << "the index names a group with another Id";
+  EXPECT_EQ(ref.ById(mesh.Groups), mesh.Groups[body]);
+  EXPECT_EQ(ref.ByName(mesh.Groups), mesh.Groups[body]);
+  ref.Link(mesh.Groups, *mesh.Groups[body]);
+  EXPECT_EQ(index, body);
+  EXPECT_EQ(ref.At(mesh.Groups), mesh.Groups[body]);
+  EXPECT_EQ(name, "BODY");
+  ref.Rename(*mesh.Groups[body]);
+  EXPECT_EQ(name, "Body");
+  ref.Unlink();
+  EXPECT_EQ(index, -1);
+  EXPECT_EQ(id, -1);
+  EXPECT_EQ(name, "Body");
+  EXPECT_EQ(ref.At(mesh.Groups), nullptr);
+  // An entry's name is its material's.
+  std::int32_t e = 0, eid = -1;
+  std::string material = "none";
+  const TObjectRef entry{e, eid, material};
+  entry.Rename(*mesh.Groups[hat]->GroupMats[0]);
+  EXPECT_EQ(material, mesh.Groups[hat]->GroupMats[0]->Name());
 }
 
 }  // namespace

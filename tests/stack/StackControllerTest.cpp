@@ -6,6 +6,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <regex>
+#include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "stack/EditStateFixture.h"
 #include "stack/FakeWindow.h"
 #include "stack/SelectCommands.h"
+#include "stack/StackFileFixture.h"
 
 namespace tarvel {
 namespace {
@@ -721,7 +725,7 @@ TEST(StackControllerFlags, DisplayFlagsChoosePickModeAndVertexPoints) {
 // ---------------------------------------------------------------------------------------------
 // Registry
 
-TEST(StackRegistryTest, OneTargetWithItsKindsInMenuOrder) {
+TEST(StackRegistryTest, OneTargetWithItsGoal) {
   ASSERT_EQ(StackTargets().Count(), 1);
   const TStackTarget& t = *FindStackTarget(1);
   EXPECT_EQ(t.Id, 1);
@@ -732,59 +736,53 @@ TEST(StackRegistryTest, OneTargetWithItsKindsInMenuOrder) {
   EXPECT_NE(dynamic_cast<TSGCreateMorph*>(t.Goals[0]), nullptr);
   EXPECT_EQ(FindStackTarget(2), nullptr);
 
-  struct TKind {
-    std::int32_t Id;
-    const char* Name;
-    const char* Summary;
-    std::vector<int> Bits;
-  };
-  const TKind kinds[] = {
-      {500, "Lock edit of all groups", "Lock edit of all groups", {11}},
-      {501, "Unlock edit of all groups", "Unlock edit of all groups", {11}},
-      {504, "Lock edit of right side", "Lock edit of right side", {11}},
-      {505, "Unlock edit of right side", "Unlock edit of right side", {11}},
-      {506, "Lock edit of left side", "Lock edit of left side", {11}},
-      {507, "Unlock edit of left side", "Unlock edit of left side", {11}},
-      {1, "Select Group", "Group %1 selected", {2, 12}},
-      {2, "Deselect Group", "Group %1 deselected", {2, 12}},
-      {502, "Lock edit of group", "Lock edit of group", {2, 12}},
-      {503, "Unlock edit of group", "Unlock edit of group", {2, 13}},
-      {508, "Lock coordinates X=0", "Lock coordinates X=0", {11}},
-      {509, "Unlock coordinates X=0", "Unlock coordinates X=0", {11}},
-      {3, "Select material", "Material %1 selected", {3}},
-      {4, "Deselect material", "Material %1 deselected", {3}},
-      {5, "Select material", "Material %1 selected", {5}},
-      {6, "Deselect material", "Material %1 deselected", {5}},
-      {7, "Select all", "Select all", {8}},
-      {8, "Clear selection", "Clear selection", {8}},
-      {9, "Invert selection", "Invert selection", {8}},
-      {10, "Soft selection", "Soft selection", {8}},
-      {13, "Select surface", "Select surface", {8}},
-      {100, "Translate to 0,0,0", "Translate to 0,0,0", {9}},
-      {101, "Translate", "Translate", {9}},
-      {102, "Rotate", "Rotate", {9}},
-      {103, "Scale", "Scale", {9}},
-      {1000, "Use morph target", "Use morph target", {7}},
-      {1500, "Mirror selection", "Mirror selection", {10}},
-      {1501, "Inflate", "Inflate", {10}},
-      {1502, "Smooth", "Smooth", {10}},
-      {1503, "Use sculpted shape", "Use sculpted shape", {10}},
-  };
-  ASSERT_EQ(t.Commands.Count(), 30);
-  for (std::int32_t i = 0; i < 30; ++i) {
-    const TKind& k = kinds[i];
-    const TCommandDescriptor& d = *t.Commands[i];
-    SCOPED_TRACE(k.Name);
-    EXPECT_EQ(d.CommandId, k.Id);
-    EXPECT_EQ(d.Name, k.Name);
-    EXPECT_EQ(d.Summary, k.Summary);
-    std::int32_t flags = 0;
-    for (int b : k.Bits) flags |= 1 << b;
-    EXPECT_EQ(d.Flags, flags);
-    EXPECT_EQ(d.Reserved, 0);
-    EXPECT_EQ(t.FindDescriptor(k.Id), &d);
-  }
   EXPECT_EQ(t.FindDescriptor(11), nullptr);
+}
+
+// The descriptors the registry stores: ids, captions, summaries and flags, in menu order.
+TEST(StackRegistryTest, StoredDescriptorsMatchTheGoldenFile) {
+  TObjectStream s;
+  s.Put(FindStackTarget(1)->Commands);
+  const std::string golden = test::DataFile("stack_kinds.bin");
+  if (test::UpdatingGolden()) test::WriteFileBytes(golden, s.Bytes(), s.Bytes().size());
+  EXPECT_EQ(s.Bytes(), test::FileBytes(golden)) << "the stored command kinds changed";
+}
+
+TEST(StackRegistryTest, KindsAreTheTargetsDescriptorsWithUniqueNames) {
+  const TStackTarget& t = *FindStackTarget(1);
+  const std::span<const TKindInfo> kinds = CommandKinds();
+  ASSERT_EQ(static_cast<std::size_t>(t.Commands.Count()), kinds.size());
+  const std::regex style("[a-z][a-z0-9]*(-[a-z0-9]+)*");
+  std::set<std::string> names;
+  std::set<std::int32_t> ids;
+  for (std::size_t i = 0; i < kinds.size(); ++i) {
+    const TKindInfo& k = kinds[i];
+    SCOPED_TRACE(k.KindName);
+    const TCommandDescriptor& d = *t.Commands[static_cast<std::int32_t>(i)];
+    EXPECT_EQ(d.CommandId, k.CommandId);
+    EXPECT_EQ(d.Name, k.Name);
+    EXPECT_EQ(d.Flags, k.Flags());
+    EXPECT_EQ(t.FindDescriptor(k.CommandId), &d);
+    EXPECT_TRUE(std::regex_match(k.KindName, style));
+    EXPECT_TRUE(names.insert(k.KindName).second) << "kind name used twice";
+    EXPECT_TRUE(ids.insert(k.CommandId).second) << "kind id used twice";
+    EXPECT_STREQ(CommandKindName(k.CommandId), k.KindName);
+    EXPECT_EQ(CommandKindOfName(k.KindName), k.CommandId);
+    // A kind is on a page exactly when it has a button, and on one page only.
+    int pages = 0;
+    for (const TCommandPage& p : CommandPages()) pages += k.HasFlag(p.Bit) ? 1 : 0;
+    EXPECT_EQ(pages, k.Picture ? 1 : 0);
+    EXPECT_EQ(k.Hint != nullptr, k.Picture != nullptr);
+  }
+  EXPECT_EQ(CommandKindName(11), nullptr);
+  EXPECT_EQ(CommandKindOfName("Select Group"), -1);
+  // Buttons on a page are in slot order and every slot is taken once.
+  for (const TCommandPage& p : CommandPages()) {
+    const std::vector<const TKindInfo*> buttons = PageKinds(p);
+    EXPECT_FALSE(buttons.empty()) << p.Caption;
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+      EXPECT_EQ(buttons[i]->Slot, static_cast<int>(i)) << p.Caption;
+  }
 }
 
 TEST(StackRegistryTest, SelectionKindsCreateTheirCommands) {
