@@ -1,5 +1,4 @@
 // tarvel-batch apply: one saved stack applied to many figures, each giving its morph targets.
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +15,7 @@
 #include "cli/CommandText.h"
 #include "cli/Verbs.h"
 #include "mesh/ObjReader.h"
+#include "mesh/Platform.h"
 #include "mesh/SafeFile.h"
 #include "stack/QuietWindow.h"
 
@@ -174,7 +174,7 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
 
   // After the goal line 0 is current again and the live mesh holds the new targets.
   const TObjData& done = *c.Live().Mesh(0);
-  const std::filesystem::path folder = o.Out / job.Folder;
+  const std::filesystem::path folder = o.Out / platform::PathOf(job.Folder);
   std::set<std::string> used;
   for (std::int32_t g = 0; g < done.Groups.Count(); ++g) {
     const TGroup& group = *done.Groups[g];
@@ -188,13 +188,13 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
       out.Largest = LargestDisplacement(t, group);
       out.File = job.Folder + "/" + UniqueName(used, SafeFileName(t.Name)) + ".obj";
       std::filesystem::create_directories(folder);
-      t.ExportTargetGeometry((o.Out / out.File).string());
+      t.ExportTargetGeometry(platform::NameOf(o.Out / platform::PathOf(out.File)));
       r.Targets.push_back(out);
     }
   }
   if (o.Project) {
     r.Project = job.Folder + ".vnx";
-    if (!c.SaveProject((o.Out / r.Project).string())) {
+    if (!c.SaveProject(platform::NameOf(o.Out / platform::PathOf(r.Project)))) {
       r.Error = window.Errors().empty() ? "the project cannot be saved" : window.Errors().back();
       return r;
     }
@@ -259,7 +259,7 @@ void WriteManifest(const TOptions& o, const std::vector<TJob>& jobs,
     j += "]\n    }";
   }
   j += jobs.empty() ? "]\n}\n" : "\n  ]\n}\n";
-  TSafeFileWriter file((o.Out / "manifest.json").string());
+  TSafeFileWriter file(platform::NameOf(o.Out / "manifest.json"));
   file.Write(j);
   file.Commit();
 }
@@ -283,7 +283,7 @@ int RunApply(const std::vector<std::string>& args) {
   o.Project = a.Has("--project");
   o.Quiet = a.Has("--quiet");
   if (const auto name = a.Value("--name")) o.Pattern = *name;
-  if (const auto out = a.Value("--out")) o.Out = *out;
+  if (const auto out = a.Value("--out")) o.Out = platform::PathOf(*out);
   if (o.Out.empty() && !o.DryRun) throw EUsage("apply needs --out DIR");
   o.Jobs = std::max(1u, std::thread::hardware_concurrency());
   if (const auto jobs = a.Value("--jobs")) {
@@ -293,7 +293,7 @@ int RunApply(const std::vector<std::string>& args) {
     o.Jobs = static_cast<unsigned>(n);
   }
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(o.Stack, ec)) {
+  if (!std::filesystem::is_regular_file(platform::PathOf(o.Stack), ec)) {
     Fail(o.Stack + ": no such file");
     return 1;
   }
@@ -311,7 +311,7 @@ int RunApply(const std::vector<std::string>& args) {
 
   std::vector<TResult> results(jobs.size());
   {
-    TProgressBar bar(!o.Quiet && ::isatty(2), jobs.size());
+    TProgressBar bar(!o.Quiet && platform::IsTerminal(2), jobs.size());
     std::atomic<std::size_t> next{0};
     auto work = [&] {
       for (std::size_t i; (i = next++) < jobs.size();) {
@@ -351,7 +351,8 @@ int RunApply(const std::vector<std::string>& args) {
       Fail(jobs[i].File + ": warning: cannot find its objects: " + c);
     if (!o.Quiet)
       std::printf("%s: %zu morph target%s in %s\n", jobs[i].File.c_str(), r.Targets.size(),
-                  r.Targets.size() == 1 ? "" : "s", (o.Out / jobs[i].Folder).string().c_str());
+                  r.Targets.size() == 1 ? "" : "s",
+                  platform::NameOf(o.Out / platform::PathOf(jobs[i].Folder)).c_str());
   }
   if (!o.DryRun) WriteManifest(o, jobs, results);
   return status;

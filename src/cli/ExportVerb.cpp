@@ -7,6 +7,7 @@
 #include "cli/Args.h"
 #include "cli/CommandText.h"
 #include "cli/Verbs.h"
+#include "mesh/Platform.h"
 #include "stack/ProjectFile.h"
 
 namespace tarvel::cli {
@@ -27,20 +28,22 @@ int RunExport(const std::vector<std::string>& args) {
   const auto out = a.Value("--out");
   if (!out || out->empty()) throw EUsage("export needs --out DIR");
   const TProject project = ReadProject(a.Positionals()[0]);
-  const std::filesystem::path root(*out);
+  const std::filesystem::path root = platform::PathOf(*out);
   int written = 0;
   std::set<std::string> used;  // file paths, so that equal names never overwrite each other
   for (std::int32_t m = 0; m < project.State->MeshCount(); ++m) {
     const TObjData& mesh = *project.State->Mesh(m);
     mesh.Groups.ForEach([&](const TGroup& g) {
       g.MorphTargets.ForEach([&](const TMorphTarget& t) {
-        const std::filesystem::path dir = root / SafeFileName(mesh.Name) / SafeFileName(g.Name);
+        const std::filesystem::path dir = root / platform::PathOf(SafeFileName(mesh.Name)) /
+                                          platform::PathOf(SafeFileName(g.Name));
         std::filesystem::create_directories(dir);
-        const std::filesystem::path file =
-            UniqueName(used, (dir / SafeFileName(t.Name)).string()) + ".obj";
-        t.ExportTargetGeometry(file.string());
+        const std::string file =
+            UniqueName(used, platform::NameOf(dir / platform::PathOf(SafeFileName(t.Name)))) +
+            ".obj";
+        t.ExportTargetGeometry(file);
         ++written;
-        if (!a.Has("--quiet")) std::printf("%s\n", file.string().c_str());
+        if (!a.Has("--quiet")) std::printf("%s\n", file.c_str());
       });
     });
   }

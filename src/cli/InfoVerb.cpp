@@ -11,6 +11,7 @@
 #include "mesh/NumberText.h"
 #include "mesh/ObjData.h"
 #include "mesh/ObjReader.h"
+#include "mesh/Platform.h"
 
 namespace tarvel::cli {
 
@@ -64,7 +65,7 @@ int RunInfo(const std::vector<std::string>& args) {
   }
   const std::string& file = a.Positionals()[0];
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
+  if (!std::filesystem::is_regular_file(platform::PathOf(file), ec)) {
     Fail(file + ": no such file");
     return 1;
   }

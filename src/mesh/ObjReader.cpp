@@ -1,10 +1,7 @@
 #include "mesh/ObjReader.h"
 
 #include "mesh/NumberText.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "mesh/Platform.h"
 
 #include <algorithm>
 #include <array>
@@ -427,24 +424,18 @@ void TObjParser::Finish() {
 
 class TFileReader {
  public:
-  explicit TFileReader(const std::string& name) : fd_(::open(name.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  explicit TFileReader(const std::string& name) : fd_(platform::OpenForRead(name)) {}
   ~TFileReader() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) platform::CloseFile(fd_);
   }
   TFileReader(const TFileReader&) = delete;
   TFileReader& operator=(const TFileReader&) = delete;
   bool Open() const { return fd_ >= 0; }
-  std::int64_t Size() const {
-    struct stat st {};
-    return ::fstat(fd_, &st) == 0 ? st.st_size : 0;
-  }
-  bool Rewind() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
+  std::int64_t Size() const { return std::max<std::int64_t>(platform::RegularFileSize(fd_), 0); }
+  bool Rewind() { return platform::SeekTo(fd_, 0); }
   // Bytes read, 0 at the end, -1 on error (errno set).
   long Read(char* dst, std::size_t count) {
-    for (;;) {
-      const ssize_t got = ::read(fd_, dst, count);
-      if (got >= 0 || errno != EINTR) return static_cast<long>(got);
-    }
+    return static_cast<long>(platform::ReadSome(fd_, dst, count));
   }
 
  private:
@@ -466,7 +457,7 @@ TRecordCounts CountRecords(TFileReader& file) {
     filled += static_cast<std::size_t>(got);
     const char* p = buf.data();
     const char* e = p + filled;
-    const char* stop = got == 0 ? e : static_cast<const char*>(memrchr(p, '\n', filled));
+    const char* stop = got == 0 ? e : platform::FindLast(p, '\n', filled);
     if (!stop) {
       if (filled == buf.size()) buf.resize(buf.size() * 2);
       continue;
@@ -541,7 +532,7 @@ void ReadLines(TFileReader& file, const std::string& fileName, const TObjReadOpt
     const char* stop = begin + filled;
     if (!eof) {
       // Only whole lines now; the tail waits for the next chunk.
-      const char* last = static_cast<const char*>(memrchr(begin, eol, filled));
+      const char* last = platform::FindLast(begin, eol, filled);
       if (!last) continue;
       stop = last + 1;
     }
@@ -563,9 +554,9 @@ std::int32_t TableColour(std::size_t ordinal) {
 }
 
 std::string MeshNameOfFile(const std::string& fileName) {
-  const std::filesystem::path path(fileName);
-  std::string name = path.filename().string();
-  const std::string ext = path.extension().string();
+  const std::filesystem::path path = platform::PathOf(fileName);
+  std::string name = platform::NameOf(path.filename());
+  const std::string ext = platform::NameOf(path.extension());
   if (!ext.empty()) name = name.substr(0, name.find(ext));
   return name;
 }
@@ -585,11 +576,12 @@ void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOpti
     mesh.Smooths.Insert(std::move(smooth));
   }
   std::error_code ec;
-  if (!std::filesystem::exists(fileName, ec)) return;
+  if (!std::filesystem::exists(platform::PathOf(fileName), ec)) return;
 
   TFileReader file(fileName);
   if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
-  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
+  if (std::filesystem::is_directory(platform::PathOf(fileName), ec))
+    throw EObjRead(fileName, 0, "is a folder");
   mesh.Name = MeshNameOfFile(fileName);
   mesh.FileName = fileName;
 
@@ -613,7 +605,8 @@ void ReadTargetGeometry(const std::string& fileName, TRecordList<TBaseVertex>& p
   TFileReader file(fileName);
   if (!file.Open()) throw EObjRead(fileName, 0, std::strerror(errno));
   std::error_code ec;
-  if (std::filesystem::is_directory(fileName, ec)) throw EObjRead(fileName, 0, "is a folder");
+  if (std::filesystem::is_directory(platform::PathOf(fileName), ec))
+    throw EObjRead(fileName, 0, "is a folder");
   TObjData scratch;
   TObjParser parser(scratch, fileName, positions);
   ReadLines(file, fileName, options, parser);

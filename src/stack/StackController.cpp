@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "mesh/Platform.h"
 #include "stack/ProjectFile.h"
 #include "stack/StackFile.h"
 
@@ -272,8 +273,8 @@ namespace {
 // The full path a project is known by.
 std::string FullPath(const std::string& fileName) {
   std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(fileName, ec);
-  return ec ? fileName : full.lexically_normal().string();
+  const std::filesystem::path full = std::filesystem::absolute(platform::PathOf(fileName), ec);
+  return ec ? fileName : platform::NameOf(full.lexically_normal());
 }
 
 }  // namespace
