@@ -125,7 +125,7 @@ bool CloseFile(int fd) { return ::_close(fd) == 0; }
 
 bool RemoveFile(const std::string& name) { return ::_wunlink(Wide(name).c_str()) == 0; }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveOver(const std::string& from, const std::string& to) {
   if (::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return true;
@@ -197,7 +197,7 @@ bool CloseFile(int fd) { return ::close(fd) == 0; }
 
 bool RemoveFile(const std::string& name) { return ::unlink(name.c_str()) == 0; }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveOver(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 

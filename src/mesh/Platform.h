@@ -30,7 +30,7 @@ bool SyncFile(int fd);
 bool CloseFile(int fd);
 bool RemoveFile(const std::string& name);
 // Renames `from` to `to`, replacing `to` when it exists.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool MoveOver(const std::string& from, const std::string& to);
 bool IsTerminal(int fd);
 
 // The last `c` in the `count` bytes at `p`, or null.

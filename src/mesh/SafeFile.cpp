@@ -58,7 +58,7 @@ void TSafeFileWriter::Commit() {
   const int fd = fd_;
   fd_ = -1;
   if (!platform::CloseFile(fd)) Fail("Cannot write file");
-  if (!platform::ReplaceFile(tempName_, fileName_)) Fail("Cannot replace file");
+  if (!platform::MoveOver(tempName_, fileName_)) Fail("Cannot replace file");
   committed_ = true;
 }
 
