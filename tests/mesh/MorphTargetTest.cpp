@@ -235,10 +235,6 @@ TEST_F(MorphTargetTest, DecimalPointUnderCommaLocale) {
   EXPECT_EQ(back->Positions[2].Y, 0.25);
 }
 
-void (*previous_)(int) = nullptr;
-bool ok_ = false;
-};
-
 TEST_F(MorphTargetTest, FailedExportLeavesNoFileBehind) {
   // A target large enough to be written in several pieces.
   TMorphTarget t(&Group(kTri));
