@@ -14,8 +14,6 @@ namespace tarvel {
 
 namespace {
 
-thread_local IWaitCursor* gWaitCursor = nullptr;  // the window's thread only
-
 constexpr float kNoDistance = 10000000.0f;
 
 // The smallest Distance between two of the points, or kNoDistance when it is not below
@@ -155,16 +153,6 @@ std::string FixedText(float value, int decimals) {
 }
 
 }  // namespace
-
-void SetWaitCursor(IWaitCursor* provider) { gWaitCursor = provider; }
-
-TWaitCursorScope::TWaitCursorScope() : provider_(gWaitCursor) {
-  if (provider_) provider_->BeginWait();
-}
-
-TWaitCursorScope::~TWaitCursorScope() {
-  if (provider_) provider_->EndWait();
-}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -375,7 +363,7 @@ void TSCSpecular::ApplyMirror() {
 }
 
 void TSCSpecular::ComputeInfo() {
-  TWaitCursorScope wait;
+  TWaitCursorScope wait(Manager ? Manager->WaitCursor : nullptr);
   FindMirrorPairs(true);
   float m = kNoDistance;
   if (TMultiObjData* live = Live()) {
@@ -510,7 +498,7 @@ void TSCSpecular::ControlChanged(IParamControl& sender) {
     ComputeInfo();
   }
   if (!InfoShown) {
-    TWaitCursorScope wait;
+    TWaitCursorScope wait(Manager ? Manager->WaitCursor : nullptr);
     Execute();
   }
 }

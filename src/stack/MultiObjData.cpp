@@ -62,7 +62,13 @@ TObjData* TMultiObjData::AddMesh(std::unique_ptr<TObjData> mesh) {
   mesh->TrackingMode = TrackingMode;
   mesh->DisplayMode = DisplayMode;
   mesh->SetSide(Side);
+  mesh->TreeNodes = treeNodes_;
   return Meshes.Add(std::move(mesh));
+}
+
+void TMultiObjData::SetTreeNodes(ITreeNodeSink* tree) {
+  treeNodes_ = tree;
+  Meshes.ForEach([&](TObjData& m) { m.TreeNodes = tree; });
 }
 
 std::int32_t TMultiObjData::GroupCount() const {

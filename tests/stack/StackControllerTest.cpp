@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -414,6 +415,65 @@ TEST_F(StackControllerTest, FailedCommandTurnsRedAndTheRestStillRuns) {
 
 // ---------------------------------------------------------------------------------------------
 // Goal
+
+// Every long operation shows the hourglass and gives the cursor back; the stack's commands
+// reach the same hourglass through their manager.
+TEST_F(StackControllerTest, LongOperationsShowTheHourglass) {
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {"new stack", [&] { controller_.NewStack(Target()); }},
+      {"add", [&] { controller_.AddCommand(Descriptor(7)); }},
+      {"back to line 0", [&] { controller_.MakeCurrent(0); }},
+      {"replay line 1", [&] { controller_.MakeCurrent(1); }},
+      {"goal",
+       [&] {
+         window_.WarningAnswers = {false};
+         controller_.RunGoal(0);
+       }},
+  };
+  for (const auto& [name, step] : steps) {
+    SCOPED_TRACE(name);
+    const int before = window_.Waits;
+    step();
+    EXPECT_GT(window_.Waits, before);
+    EXPECT_EQ(window_.WaitDepth, 0);
+    ASSERT_NE(controller_.Stack(), nullptr);
+    EXPECT_EQ(Stack().WaitCursor, &window_);
+  }
+}
+
+// The scene tree given to the controller shows every live state after it: the working copy of
+// a replay from the pristine state, a new project.
+TEST_F(StackControllerTest, EveryLiveStateReachesTheSceneTree) {
+  struct TTree : ITreeNodeSink {
+    void SetNodeChecked(void* node, bool checked) override { Checked[node] = checked; }
+    bool IsNodeExpanded(void*) const override { return false; }
+    void SetNodeExpanded(void*, bool) override {}
+    std::map<void*, bool> Checked;
+  };
+  TTree tree;
+  const auto shown = [&] {
+    bool all = controller_.Live().TreeNodes() == &tree;
+    controller_.Live().Meshes.ForEach(
+        [&](const TObjData& m) { all = all && m.TreeNodes == &tree; });
+    return all;
+  };
+  controller_.SetTreeNodes(&tree);
+  EXPECT_TRUE(shown());
+  StackOfMoves(3);
+  controller_.MakeCurrent(3);
+  Mark();
+  controller_.MakeCurrent(1);
+  EXPECT_FALSE(Marked());  // rebuilt from the pristine copy
+  ASSERT_TRUE(shown());
+  int node = 0;
+  Mesh().Groups[kLeft]->TreeNode = &node;
+  Mesh().SetAllVisible(false);
+  EXPECT_EQ(tree.Checked, (std::map<void*, bool>{{&node, false}}));
+  controller_.NewProject();
+  EXPECT_TRUE(shown());
+  controller_.SetTreeNodes(nullptr);
+  EXPECT_EQ(controller_.Live().TreeNodes(), nullptr);
+}
 
 TEST_F(StackControllerTest, GoalWithoutMovesShowsNoDialogAndStillAsksToClear) {
   StackOfMoves(2);
