@@ -44,6 +44,8 @@ rm -rf "$work"
 mkdir -p "$work"
 cp samples/figure.obj tests/data/every_kind.stk "$work/"
 # Both run in the same folder with the same relative names, so the files may name them.
+# The stack holds one command of every kind, made on the tests' small figure: the selections of
+# groups and materials the sample figure lacks are reported on standard error and skipped.
 # (No --project: a project stores its own full path, which differs between the systems.)
 (cd "$work" && "$root/build/src/tarvel-batch" apply every_kind.stk figure.obj --out linux --quiet)
 (cd "$work" && wine "$root/$dir/src/tarvel-batch.exe" apply every_kind.stk figure.obj \
