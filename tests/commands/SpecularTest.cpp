@@ -65,7 +65,7 @@ struct TScene {
     for (int v : vertices) Live().Vertices[v].SetSoftWeight(1);
   }
   void ShowControls() {
-    command->CreateControls(panel, [this](IParamControl& c) { c.Tag->ControlChanged(c); });
+    command->CreateControls(panel, [](IParamControl& c) { c.Tag->ControlChanged(c); });
   }
   std::string Line(int line) const {
     return dynamic_cast<TFakeTextLine&>(*command->TextLines[static_cast<std::size_t>(line - 1)])
