@@ -20,7 +20,8 @@ fi
 bash scripts/setup.sh
 dir=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTARVEL_FUZZ=ON -DTARVEL_GUI=OFF -DTARVEL_TESTS=OFF -DTARVEL_BENCHMARKS=OFF >/dev/null
+  -DTARVEL_FUZZ=ON -DTARVEL_GUI=OFF -DTARVEL_TESTS=OFF -DTARVEL_BENCHMARKS=OFF \
+  -DTARVEL_WERROR="${TARVEL_WERROR:-OFF}" >/dev/null
 cmake --build "$dir" --target fuzz_make_seeds "${targets[@]/#/fuzz_}"
 
 work=$dir/fuzz-work

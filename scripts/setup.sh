@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the benchmarks need.
 # Idempotent: when everything is present it only checks and returns.
+#   scripts/setup.sh [--windows]   (--windows: also the cross compiler and Wine)
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,12 @@ packages=(
   clang libfuzzer-14-dev libclang-rt-14-dev desktop-file-utils libxml2-utils dpkg-dev
   xdg-utils libfile-mimeinfo-perl shared-mime-info x11-utils libglib2.0-bin
 )
+
+# The Windows step of CI (scripts/windows-test.sh) cross-builds with MinGW-w64 and runs the
+# result under Wine; only it asks for these.
+if [[ "${1:-}" == "--windows" ]]; then
+  packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,18 +1,18 @@
 #include "TestSupport.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
+
+#include "TestPlatform.h"
 
 namespace tarvel::test {
 
 TTempDir::TTempDir() {
   static std::atomic<int> counter{0};
   path_ = std::filesystem::temp_directory_path() /
-          ("tarvel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+          ("tarvel-test-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++));
   std::filesystem::create_directories(path_);
 }
 

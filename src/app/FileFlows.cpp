@@ -100,11 +100,12 @@ QString WithDefaultExtension(const QString& fileName, const QString& extension) 
 QString BareName(const QString& fileName) { return QFileInfo(fileName).completeBaseName(); }
 
 std::string LocalPath(const QString& fileName) {
-  return QFile::encodeName(QFileInfo(fileName).absoluteFilePath()).toStdString();
+  // UTF-8 everywhere (QFile::encodeName would give Windows' ANSI code page).
+  return QFileInfo(fileName).absoluteFilePath().toUtf8().toStdString();
 }
 
 QString FromLocalPath(const std::string& path) {
-  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+  return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
 }
 
 QString RecentCaption(int index, const QString& fileName) {

@@ -55,7 +55,7 @@ QString OverwriteQuestion(const QString& fileName);
 QString WithDefaultExtension(const QString& fileName, const QString& extension);
 // The file's name without folder and without its (last) extension.
 QString BareName(const QString& fileName);
-// The file's full path as the core's file functions take it (the system's 8-bit encoding).
+// The file's full path as the core's file functions take it: UTF-8 on every system.
 std::string LocalPath(const QString& fileName);
 // A path kept by the core, as Qt shows it.
 QString FromLocalPath(const std::string& path);

@@ -130,14 +130,10 @@ TSceneTree::TSceneTree(TStackController& controller, IParamPanel& panel, QWidget
   connect(this, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* node, QTreeWidgetItem*) { TreeChange(node); });
 
-  SetTreeNodeSink(this);
-  SetTreeExpansion(this);
+  controller_.SetTreeNodes(this);
 }
 
-TSceneTree::~TSceneTree() {
-  SetTreeNodeSink(nullptr);
-  SetTreeExpansion(nullptr);
-}
+TSceneTree::~TSceneTree() { controller_.SetTreeNodes(nullptr); }
 
 bool TSceneTree::Ignoring() const { return busy_ > 0 || controller_.Busy(); }
 
@@ -334,9 +330,9 @@ void TSceneTree::SetNodeChecked(void* node, bool checked) {
   NodeOf(node)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
 }
 
-bool TSceneTree::IsExpanded(void* node) const { return NodeOf(node)->isExpanded(); }
+bool TSceneTree::IsNodeExpanded(void* node) const { return NodeOf(node)->isExpanded(); }
 
-void TSceneTree::SetExpanded(void* node, bool expanded) {
+void TSceneTree::SetNodeExpanded(void* node, bool expanded) {
   // The folders that lead to a target the goal just made stay open.
   if (!expanded && pinnedOpen_.contains(NodeOf(node))) return;
   TQuiet quiet(*this);

@@ -5,7 +5,7 @@
 //
 // Nodes are QTreeWidgetItem objects; the objects keep them as their opaque `TreeNode` (and a
 // group its two folder nodes), so the core checks, unchecks, expands and collapses them through
-// the sinks this widget installs while it lives.
+// this widget, which the controller hands to every live state while the widget lives.
 #pragma once
 
 #include <QPixmap>
@@ -59,15 +59,15 @@ QPixmap ColourSwatch(std::int32_t colorValue);
 // The fixed picture of image 0..5, 16 x 16.
 QPixmap TreeImage(int index);
 
-class TSceneTree : public QTreeWidget, private ITreeNodeSink, private ITreeExpansion {
+class TSceneTree : public QTreeWidget, private ITreeNodeSink {
   Q_OBJECT
 
  public:
   // The colour dialog: the chosen colour 0x00BBGGRR, or none when cancelled.
   using TColourAsk = std::function<std::optional<std::int32_t>(std::int32_t initial)>;
 
-  // `panel` is the parameter panel the morph-target dial is built on. The tree installs itself
-  // as the core's tree-node sink and expansion sink until it is destroyed.
+  // `panel` is the parameter panel the morph-target dial is built on. The tree gives itself to
+  // the controller as the live state's tree-node sink until it is destroyed.
   TSceneTree(TStackController& controller, IParamPanel& panel, QWidget* parent = nullptr);
   ~TSceneTree() override;
   TSceneTree(const TSceneTree&) = delete;
@@ -129,8 +129,8 @@ class TSceneTree : public QTreeWidget, private ITreeNodeSink, private ITreeExpan
 
  private:
   void SetNodeChecked(void* node, bool checked) override;
-  bool IsExpanded(void* node) const override;
-  void SetExpanded(void* node, bool expanded) override;
+  bool IsNodeExpanded(void* node) const override;
+  void SetNodeExpanded(void* node, bool expanded) override;
 
   // Rebuilds the nodes with the expanded nodes, the current node and the scroll position of
   // before; a morph target new in a mesh that was there before comes back in `firstNewTarget`.

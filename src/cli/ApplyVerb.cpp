@@ -1,5 +1,4 @@
 // tarvel-batch apply: one saved stack applied to many figures, each giving its morph targets.
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -22,6 +21,7 @@
 #include "mesh/FileCheck.h"
 #include "mesh/NumberText.h"
 #include "mesh/ObjReader.h"
+#include "mesh/Platform.h"
 #include "mesh/SafeFile.h"
 #include "mesh/StagedFolder.h"
 #include "mesh/VertexLines.h"
@@ -248,7 +248,7 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
   try {
     const TObjData& done = *c.Live().Mesh(0);
     TStagedFolder stage(o.Out, job.Folder);
-    const std::filesystem::path folder = stage.Path() / job.Folder;
+    const std::filesystem::path folder = stage.Path() / platform::PathOf(job.Folder);
     std::vector<TTarget> targets;
     std::set<std::string> used;
     for (std::int32_t g = 0; g < done.Groups.Count(); ++g) {
@@ -267,7 +267,7 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
         const std::string name = UniqueName(used, SafeFileName(t.Name)) + ".obj";
         out.File = job.Folder + "/" + name;
         std::filesystem::create_directories(folder);
-        t.ExportTargetGeometry((folder / name).string());
+        t.ExportTargetGeometry(platform::NameOf(folder / platform::PathOf(name)));
         targets.push_back(out);
       }
     }
@@ -277,7 +277,7 @@ TResult ApplyOne(const TJob& job, const TOptions& o) {
     std::string project;
     if (o.Project) {
       project = job.Folder + ".vnx";
-      if (!c.SaveProject((o.Out / project).string()))
+      if (!c.SaveProject(platform::NameOf(o.Out / platform::PathOf(project))))
         throw std::runtime_error(window.Errors().empty() ? "the project cannot be saved"
                                                          : window.Errors().back());
     }
@@ -353,7 +353,7 @@ void WriteManifest(const TOptions& o, const std::vector<TJob>& jobs,
     figures.push_back(std::move(f));
   }
   const TJson manifest = {{o.ManifestKey, JsonText(o.Stack)}, {"figures", std::move(figures)}};
-  TSafeFileWriter file((o.Out / "manifest.json").string());
+  TSafeFileWriter file(platform::NameOf(o.Out / "manifest.json"));
   file.Write(manifest.dump(2) + "\n");
   file.Commit();
 }
@@ -373,7 +373,7 @@ int RunFigures(const TOptions& o, const std::vector<std::string>& figures) {
 
   std::vector<TResult> results(jobs.size());
   {
-    TProgressBar bar(!o.Quiet && ::isatty(2), jobs.size());
+    TProgressBar bar(!o.Quiet && platform::IsTerminal(2), jobs.size());
     std::atomic<std::size_t> next{0};
     auto work = [&] {
       for (std::size_t i; (i = next++) < jobs.size();) {
@@ -440,7 +440,7 @@ int RunApply(const std::vector<std::string>& args) {
   o.Project = a.Has("--project");
   o.Quiet = a.Has("--quiet");
   if (const auto name = a.Value("--name")) o.Pattern = *name;
-  if (const auto out = a.Value("--out")) o.Out = *out;
+  if (const auto out = a.Value("--out")) o.Out = platform::PathOf(*out);
   if (o.Out.empty() && !o.DryRun) throw EUsage("apply needs --out DIR");
   o.Jobs = std::max(1u, std::thread::hardware_concurrency());
   if (const auto jobs = a.Value("--jobs")) {

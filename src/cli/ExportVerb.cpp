@@ -8,6 +8,7 @@
 #include "cli/CommandText.h"
 #include "cli/Verbs.h"
 #include "mesh/FileCheck.h"
+#include "mesh/Platform.h"
 #include "mesh/StagedFolder.h"
 #include "stack/ProjectFile.h"
 
@@ -37,7 +38,7 @@ int RunExport(const std::vector<std::string>& args) {
     return 1;
   }
   const TProject project = ReadProject(projectFile);
-  const std::filesystem::path root(*out);
+  const std::filesystem::path root = platform::PathOf(*out);
   // Everything goes into a temporary folder first; a target that cannot be written (a number
   // that is not finite, a full disk) fails the export before any file reaches DIR.
   TStagedFolder stage(root, "export");

@@ -12,6 +12,7 @@
 #include "mesh/NumberText.h"
 #include "mesh/ObjData.h"
 #include "mesh/ObjReader.h"
+#include "mesh/Platform.h"
 
 namespace tarvel::cli {
 

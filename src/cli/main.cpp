@@ -6,6 +6,7 @@
 
 #include "cli/Args.h"
 #include "cli/Verbs.h"
+#include "mesh/Platform.h"
 
 namespace tarvel::cli {
 
@@ -38,12 +39,13 @@ int Usage(FILE* out) {
 
 int main(int argc, char** argv) {
   using namespace tarvel::cli;
-  if (argc < 2) return Usage(stderr);
-  const std::string verb = argv[1];
+  const std::vector<std::string> argument = tarvel::platform::Arguments(argc, argv);
+  if (argument.size() < 2) return Usage(stderr);
+  const std::string& verb = argument[1];
   if (verb == "--help" || verb == "-h" || verb == "help") return Usage(stdout);
   for (const TVerb& v : kVerbs) {
     if (verb != v.Name) continue;
-    std::vector<std::string> args(argv + 2, argv + argc);
+    std::vector<std::string> args(argument.begin() + 2, argument.end());
     for (const std::string& a : args)
       if (a == "--help" || a == "-h") {
         std::fputs(v.Help, stdout);

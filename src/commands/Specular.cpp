@@ -16,8 +16,6 @@ namespace tarvel {
 
 namespace {
 
-thread_local IWaitCursor* gWaitCursor = nullptr;  // the window's thread only
-
 constexpr float kNoDistance = 10000000.0f;
 
 // The group entries of every vertex of a mesh, in group order: what a key search in every
@@ -81,16 +79,6 @@ std::string FixedText(float value, int decimals) {
 }
 
 }  // namespace
-
-void SetWaitCursor(IWaitCursor* provider) { gWaitCursor = provider; }
-
-TWaitCursorScope::TWaitCursorScope() : provider_(gWaitCursor) {
-  if (provider_) provider_->BeginWait();
-}
-
-TWaitCursorScope::~TWaitCursorScope() {
-  if (provider_) provider_->EndWait();
-}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -309,7 +297,7 @@ void TSCSpecular::ApplyMirror() {
 }
 
 void TSCSpecular::ComputeInfo() {
-  TWaitCursorScope wait;
+  TWaitCursorScope wait(Manager ? Manager->WaitCursor : nullptr);
   FindMirrorPairs(true);
   float m = kNoDistance;
   if (TMultiObjData* live = Live()) {
@@ -445,7 +433,7 @@ void TSCSpecular::ControlChanged(IParamControl& sender) {
     ComputeInfo();
   }
   if (!InfoShown) {
-    TWaitCursorScope wait;
+    TWaitCursorScope wait(Manager ? Manager->WaitCursor : nullptr);
     Execute();
   }
 }

@@ -14,29 +14,6 @@
 
 namespace tarvel {
 
-// The hourglass cursor for operations of a command that may take long. The window installs a
-// provider; without one nothing is shown.
-class IWaitCursor {
- public:
-  virtual ~IWaitCursor() = default;
-  virtual void BeginWait() = 0;  // hourglass
-  virtual void EndWait() = 0;    // the previous cursor again
-};
-// The provider of the calling thread (the window's); other threads show nothing.
-void SetWaitCursor(IWaitCursor* provider);
-
-// Shows the hourglass while it lives.
-class TWaitCursorScope {
- public:
-  TWaitCursorScope();
-  ~TWaitCursorScope();
-  TWaitCursorScope(const TWaitCursorScope&) = delete;
-  TWaitCursorScope& operator=(const TWaitCursorScope&) = delete;
-
- private:
-  IWaitCursor* provider_;
-};
-
 // Intermediate of the modifiers; adds nothing.
 class TSCModifier : public TStackCommand {
  public:

@@ -6,6 +6,7 @@
 #include "mesh/NumberText.h"
 #include "mesh/ObjData.h"
 #include "mesh/ObjReader.h"
+#include "mesh/Platform.h"
 #include "mesh/SafeFile.h"
 
 namespace tarvel {
@@ -50,7 +51,7 @@ void TObjData::ResetMorphDials() {
 TMorphTarget* TGroup::ImportMorphTarget(const std::string& fileName, int& code,
                                         IProgress* progress) {
   std::error_code ec;
-  if (!std::filesystem::exists(fileName, ec)) {
+  if (!std::filesystem::exists(platform::PathOf(fileName), ec)) {
     code = 1;
     return nullptr;
   }

@@ -8,9 +8,6 @@ namespace tarvel {
 
 namespace {
 
-// Installed by the window for its own thread; worker threads have none.
-thread_local ITreeNodeSink* gTreeNodeSink = nullptr;
-
 // One generator per thread, so that workers that each read their own figures draw their ids
 // independently and, once seeded, repeatably.
 std::mt19937& IdGenerator() {
@@ -37,11 +34,6 @@ const TColorVector& PlainVertexColour() {
 const TColorVector& FarVertexColour() {
   static const TColorVector c = ColorVectorOf(RGBValue(255, 157, 255));
   return c;
-}
-
-void SetTreeNodeSink(ITreeNodeSink* sink) { gTreeNodeSink = sink; }
-void CheckTreeNode(void* node, bool checked) {
-  if (node && gTreeNodeSink) gTreeNodeSink->SetNodeChecked(node, checked);
 }
 
 std::int32_t RandomId() {
@@ -186,7 +178,7 @@ void TGroup::SetVisible(bool visible) {
   Visible = visible;
   GroupMats.ForEach([&](TGroupMatInfo& e) {
     e.Visible = visible;
-    CheckTreeNode(e.TreeNode, visible);
+    if (Owner) Owner->CheckTreeNode(e.TreeNode, visible);
   });
   UpdateFaceVisibility();
 }

@@ -41,16 +41,16 @@ const TColorVector& SelectedVertexColour();  // RGB(128, 0, 128)
 const TColorVector& PlainVertexColour();     // RGB(255, 0, 128)
 const TColorVector& FarVertexColour();       // RGB(255, 157, 255)
 
-// Scene-tree nodes are opaque to the core. The window installs a sink that checks and unchecks
-// them when the visibility of the objects they show changes.
+// Scene-tree nodes are opaque to the core. The owner of the live edit state hands the window's
+// scene tree to its meshes (TObjData::TreeNodes), which check and uncheck the nodes when the
+// visibility of the objects they show changes, and keep the nodes' expansion with the view.
 class ITreeNodeSink {
  public:
   virtual ~ITreeNodeSink() = default;
   virtual void SetNodeChecked(void* node, bool checked) = 0;
+  virtual bool IsNodeExpanded(void* node) const = 0;
+  virtual void SetNodeExpanded(void* node, bool expanded) = 0;
 };
-// The sink of the calling thread (the window's); other threads have none.
-void SetTreeNodeSink(ITreeNodeSink* sink);
-void CheckTreeNode(void* node, bool checked);
 
 // A random id in 1..2147483637 for meshes, group-material entries and morph targets. Each
 // thread draws from its own generator; seeding it makes the calling thread's ids repeatable.
@@ -622,6 +622,18 @@ class TObjData : public TStreamableObject {
   bool TrackingActive = false;
   std::uint8_t Side = 0;  // 0 whole, 1 right side only, 2 left side only
   bool Rebuilding = false;
+  // The scene tree showing this mesh, when it is shown; never stored.
+  ITreeNodeSink* TreeNodes = nullptr;
+  // Nothing without a node or a tree.
+  void CheckTreeNode(void* node, bool checked) const {
+    if (node && TreeNodes) TreeNodes->SetNodeChecked(node, checked);
+  }
+  bool IsTreeNodeExpanded(void* node) const {
+    return node && TreeNodes && TreeNodes->IsNodeExpanded(node);
+  }
+  void ExpandTreeNode(void* node, bool expanded) const {
+    if (node && TreeNodes) TreeNodes->SetNodeExpanded(node, expanded);
+  }
 
  private:
   void RebuildAfterLoad(TObjectStream& s, std::int64_t at);

@@ -3,10 +3,7 @@
 #include "mesh/FileCheck.h"
 #include "mesh/InputFile.h"
 #include "mesh/NumberText.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "mesh/Platform.h"
 
 #include <algorithm>
 #include <array>
@@ -489,7 +486,7 @@ TRecordCounts CountRecords(TFileReader& file) {
     filled += static_cast<std::size_t>(got);
     const char* p = buf.data();
     const char* e = p + filled;
-    const char* stop = got == 0 ? e : static_cast<const char*>(memrchr(p, '\n', filled));
+    const char* stop = got == 0 ? e : platform::FindLast(p, '\n', filled);
     if (!stop) {
       if (filled == buf.size()) buf.resize(buf.size() * 2);
       continue;
@@ -564,7 +561,7 @@ void ReadLines(TFileReader& file, const std::string& fileName, const TObjReadOpt
     const char* stop = begin + filled;
     if (!eof) {
       // Only whole lines now; the tail waits for the next chunk.
-      const char* last = static_cast<const char*>(memrchr(begin, eol, filled));
+      const char* last = platform::FindLast(begin, eol, filled);
       if (!last) continue;
       stop = last + 1;
     }
@@ -586,9 +583,9 @@ std::int32_t TableColour(std::size_t ordinal) {
 }
 
 std::string MeshNameOfFile(const std::string& fileName) {
-  const std::filesystem::path path(fileName);
-  std::string name = path.filename().string();
-  const std::string ext = path.extension().string();
+  const std::filesystem::path path = platform::PathOf(fileName);
+  std::string name = platform::NameOf(path.filename());
+  const std::string ext = platform::NameOf(path.extension());
   if (!ext.empty()) name = name.substr(0, name.find(ext));
   return name;
 }
@@ -608,7 +605,7 @@ void LoadFromObj(TObjData& mesh, const std::string& fileName, const TObjReadOpti
     mesh.Smooths.Insert(std::move(smooth));
   }
   std::error_code ec;
-  if (!std::filesystem::exists(fileName, ec)) return;
+  if (!std::filesystem::exists(platform::PathOf(fileName), ec)) return;
 
   TFileReader file(fileName);
   if (file.LooksBinary()) throw EObjRead(fileName, 0, "holds no geometry", true);

@@ -1,11 +1,8 @@
 #include "mesh/ObjectStream.h"
 
 #include "mesh/FileCheck.h"
+#include "mesh/Platform.h"
 #include "mesh/SafeFile.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -101,17 +98,16 @@ TObjectStream::TObjectStream(const std::string& fileName, TFileMode mode)
     } catch (const EFileOpen& e) {
       throw EObjectStream(e.what());
     }
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
-      ::close(fd_);
+    fileSize_ = platform::RegularFileSize(fd_);
+    if (fileSize_ < 0) {
+      platform::CloseFile(fd_);
       fd_ = -1;
       throw EObjectStream("Cannot read file \"" + PrintableText(fileName) +
                           "\": " + SystemReason());
     }
-    fileSize_ = st.st_size;
     buf_.resize(kFileBufferSize);
   } else {
-    fd_ = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = platform::OpenForWrite(fileName);
     if (fd_ < 0) throw EObjectStream("Cannot create file \"" + fileName + "\": " + SystemReason());
     buf_.resize(kFileBufferSize);
   }
@@ -135,7 +131,7 @@ TObjectStream::~TObjectStream() {
         // A writer that cares calls Close() and sees the error there.
       }
     }
-    ::close(fd_);
+    platform::CloseFile(fd_);
   }
 }
 
@@ -149,7 +145,7 @@ void TObjectStream::Close() {
   if (mode_ == TMode::FileWrite) FlushWrite();
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0 && mode_ == TMode::FileWrite)
+  if (!platform::CloseFile(fd) && mode_ == TMode::FileWrite)
     throw EObjectStream("Cannot write file \"" + fileName_ + "\": " + SystemReason());
 }
 
@@ -199,11 +195,8 @@ void TObjectStream::Refill() {
   pos_ = 0;
   end_ = tail;
   while (end_ < buf_.size()) {
-    const ssize_t got = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw EObjectStream("Cannot read file \"" + fileName_ + "\": " + SystemReason());
-    }
+    const std::int64_t got = platform::ReadSome(fd_, buf_.data() + end_, buf_.size() - end_);
+    if (got < 0) throw EObjectStream("Cannot read file \"" + fileName_ + "\": " + SystemReason());
     if (got == 0) break;
     end_ += static_cast<std::size_t>(got);
   }
@@ -271,11 +264,8 @@ void TObjectStream::FlushWrite() {
   if (fd_ < 0) throw EObjectStream("Cannot write file \"" + fileName_ + "\": already closed");
   std::size_t done = 0;
   while (done < end_) {
-    const ssize_t put = ::write(fd_, buf_.data() + done, end_ - done);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      throw EObjectStream("Cannot write file \"" + fileName_ + "\": " + SystemReason());
-    }
+    const std::int64_t put = platform::WriteSome(fd_, buf_.data() + done, end_ - done);
+    if (put < 0) throw EObjectStream("Cannot write file \"" + fileName_ + "\": " + SystemReason());
     done += static_cast<std::size_t>(put);
   }
   // A seek back must not forget how far the file already reaches.
@@ -338,7 +328,7 @@ void TObjectStream::Seek(std::int64_t position) {
         pos_ = static_cast<std::size_t>(position - bufStart_);
         return;
       }
-      if (::lseek(fd_, position, SEEK_SET) < 0)
+      if (!platform::SeekTo(fd_, position))
         throw EObjectStream("Cannot read file \"" + fileName_ + "\": " + SystemReason());
       bufStart_ = position;
       pos_ = end_ = 0;
@@ -346,7 +336,7 @@ void TObjectStream::Seek(std::int64_t position) {
     case TMode::FileWrite:
       if (sink_) Fail("a stream written into a safe file cannot seek");
       FlushWrite();
-      if (::lseek(fd_, position, SEEK_SET) < 0)
+      if (!platform::SeekTo(fd_, position))
         throw EObjectStream("Cannot write file \"" + fileName_ + "\": " + SystemReason());
       bufStart_ = position;
       return;

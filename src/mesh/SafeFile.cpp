@@ -1,13 +1,9 @@
 #include "mesh/SafeFile.h"
 
 #include "mesh/FileCheck.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "mesh/Platform.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace tarvel {
@@ -17,42 +13,31 @@ constexpr std::size_t kBufferSize = 1 << 16;
 }
 
 TSafeFileWriter::TSafeFileWriter(std::string fileName) : fileName_(std::move(fileName)) {
-  tempName_ = fileName_ + ".XXXXXX";
-  std::vector<char> name(tempName_.begin(), tempName_.end());
-  name.push_back('\0');
-  fd_ = ::mkstemp(name.data());
+  fd_ = platform::CreateUnique(fileName_, tempName_);
   if (fd_ < 0)
     throw EFileWrite("Cannot create file \"" + PrintableText(fileName_) +
                      "\": " + std::strerror(errno));
-  tempName_ = name.data();
-  // A new file gets the usual permissions rather than mkstemp's private ones.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd_, 0666 & ~mask);
   buf_.reserve(kBufferSize);
 }
 
 TSafeFileWriter::~TSafeFileWriter() {
-  if (fd_ >= 0) ::close(fd_);
-  if (!committed_) ::unlink(tempName_.c_str());
+  if (fd_ >= 0) platform::CloseFile(fd_);
+  if (!committed_) platform::RemoveFile(tempName_);
 }
 
 void TSafeFileWriter::Fail(const std::string& what) {
   const std::string reason = std::strerror(errno);
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) platform::CloseFile(fd_);
   fd_ = -1;
-  ::unlink(tempName_.c_str());
+  platform::RemoveFile(tempName_);
   throw EFileWrite(what + " \"" + PrintableText(fileName_) + "\": " + reason);
 }
 
 void TSafeFileWriter::Flush() {
   std::size_t done = 0;
   while (done < buf_.size()) {
-    const ssize_t put = ::write(fd_, buf_.data() + done, buf_.size() - done);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      Fail("Cannot write file");
-    }
+    const std::int64_t put = platform::WriteSome(fd_, buf_.data() + done, buf_.size() - done);
+    if (put < 0) Fail("Cannot write file");
     done += static_cast<std::size_t>(put);
   }
   buf_.clear();
@@ -72,11 +57,11 @@ void TSafeFileWriter::Write(std::string_view bytes) {
 
 void TSafeFileWriter::Commit() {
   Flush();
-  if (::fsync(fd_) != 0 && errno != EINVAL) Fail("Cannot write file");
+  if (!platform::SyncFile(fd_)) Fail("Cannot write file");
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) Fail("Cannot write file");
-  if (std::rename(tempName_.c_str(), fileName_.c_str()) != 0) Fail("Cannot replace file");
+  if (!platform::CloseFile(fd)) Fail("Cannot write file");
+  if (!platform::MoveOver(tempName_, fileName_)) Fail("Cannot replace file");
   committed_ = true;
 }
 

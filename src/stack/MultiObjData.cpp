@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "mesh/Platform.h"
+
 namespace tarvel {
 
 TMultiObjData::TMultiObjData(TObjectStream& s) {
@@ -47,7 +49,7 @@ void TMultiObjData::SetSide(std::uint8_t side) {
 
 TObjData* TMultiObjData::AddObjFile(const std::string& fileName, const TObjReadOptions& options) {
   std::error_code ec;
-  if (!std::filesystem::exists(fileName, ec)) return nullptr;
+  if (!std::filesystem::exists(platform::PathOf(fileName), ec)) return nullptr;
   auto mesh = std::make_unique<TObjData>();
   // A file that cannot be read raises here; the partly built mesh goes with the exception.
   LoadFromObj(*mesh, fileName, options);
@@ -60,7 +62,13 @@ TObjData* TMultiObjData::AddMesh(std::unique_ptr<TObjData> mesh) {
   mesh->TrackingMode = TrackingMode;
   mesh->DisplayMode = DisplayMode;
   mesh->SetSide(Side);
+  mesh->TreeNodes = treeNodes_;
   return Meshes.Add(std::move(mesh));
+}
+
+void TMultiObjData::SetTreeNodes(ITreeNodeSink* tree) {
+  treeNodes_ = tree;
+  Meshes.ForEach([&](TObjData& m) { m.TreeNodes = tree; });
 }
 
 std::int32_t TMultiObjData::GroupCount() const {

@@ -103,6 +103,10 @@ class TMultiObjData : public TStreamableObject {
   std::vector<std::unique_ptr<TMTGroupInfoList>> MorphInfoList() const;
   std::unique_ptr<TTypedCollection<TInfoObjData>> SaveViewState() const;
   void RestoreViewState(const TTypedCollection<TInfoObjData>& snapshot);
+  // The scene tree that shows this state, given to every mesh, now and added later; none for a
+  // state the window does not show.
+  void SetTreeNodes(ITreeNodeSink* tree);
+  ITreeNodeSink* TreeNodes() const { return treeNodes_; }
 
   std::int32_t Reserved = 0;
   std::string Name;
@@ -111,6 +115,9 @@ class TMultiObjData : public TStreamableObject {
   std::uint8_t ColourMode = 1;
   std::uint8_t DisplayMode = 1;
   std::uint8_t Side = 0;
+
+ private:
+  ITreeNodeSink* treeNodes_ = nullptr;
 };
 
 // A copy of an edit state made by storing it into a memory stream and reading it back. The

@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "mesh/Platform.h"
 #include "stack/ProjectFile.h"
 #include "stack/StackFile.h"
 #include "stack/StackJson.h"
@@ -25,7 +26,13 @@ TStackController::~TStackController() {
 
 void TStackController::SetLive(std::unique_ptr<TMultiObjData> live) {
   live_ = std::move(live);
+  live_->SetTreeNodes(treeNodes_);
   if (stack_) stack_->Live = live_.get();
+}
+
+void TStackController::SetTreeNodes(ITreeNodeSink* tree) {
+  treeNodes_ = tree;
+  live_->SetTreeNodes(tree);
 }
 
 void TStackController::SetLineText(const TStackCommand* command, std::string_view text) {
@@ -64,6 +71,7 @@ void TStackController::NewStack(const TStackTarget& target) {
   if (stack_) return;
   modified_ = true;
   TBusy busy(*this);
+  TWait wait(window_);  // the pristine copy of a large figure takes a while
   window_.Panel().Clear();
   live_->ResetMorphDials();
   stack_ = std::make_unique<TStackMng>(target, *live_);
@@ -74,6 +82,7 @@ void TStackController::NewStack(const TStackTarget& target) {
 // mode 3 and the tool buttons of its kinds.
 void TStackController::ShowNewStack() {
   stack_->List = this;
+  stack_->WaitCursor = &window_;
   ShowGoalEntries();
   FillCommandList();
   current_ = 0;
@@ -112,6 +121,7 @@ void TStackController::ReplayFromStart(int last) {
   stack_->Pristine->Name = live_->Name;
   stack_->Live = nullptr;
   live_ = stack_->NewWorkingCopy(std::move(live_));
+  live_->SetTreeNodes(treeNodes_);
   stack_->Live = live_.get();
   for (int i = 0; i <= last; ++i) Replay(i, i != last);
 }
@@ -266,6 +276,7 @@ void TStackController::FreeStack() {
   if (stack_) {
     if (stack_->Command(current_)) stack_->Command(current_)->Release();
     stack_->List = nullptr;
+    stack_->WaitCursor = nullptr;
     stack_.reset();
   }
   current_ = selected_ = -1;
@@ -293,8 +304,8 @@ namespace {
 // The full path a project is known by.
 std::string FullPath(const std::string& fileName) {
   std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(fileName, ec);
-  return ec ? fileName : full.lexically_normal().string();
+  const std::filesystem::path full = std::filesystem::absolute(platform::PathOf(fileName), ec);
+  return ec ? fileName : platform::NameOf(full.lexically_normal());
 }
 
 }  // namespace
@@ -403,6 +414,7 @@ void TStackController::MergeLoadedStack(std::unique_ptr<TStackMng> loaded) {
 void TStackController::NewProject() {
   FreeStack();
   live_ = std::make_unique<TMultiObjData>();
+  live_->SetTreeNodes(treeNodes_);
   live_->SetTrackingMode(view_.TrackingMode);
   live_->SetColourMode(view_.ColourMode);
   live_->SetDisplayMode(view_.DisplayMode);
@@ -424,6 +436,7 @@ bool TStackController::LoadProject(const std::string& fileName) {
   TWait wait(window_);
   FreeStack();
   live_ = std::move(project.State);
+  live_->SetTreeNodes(treeNodes_);
   live_->Name = FullPath(fileName);
   window_.RebuildSceneTree();
   {
@@ -439,6 +452,7 @@ bool TStackController::LoadProject(const std::string& fileName) {
     TBusy busy(*this);
     stack_ = std::move(project.Stack);
     stack_->List = this;
+    stack_->WaitCursor = &window_;
     // The stored edit state is the state before the first command: nothing is replayed, and
     // the commands' indices and Ids refer to these very meshes.
     stack_->SetPristine(*live_);
@@ -478,7 +492,10 @@ void TStackController::RunGoal(int index) {
     DoMakeCurrent(last);
   }
   TStackGoal& goal = *stack_->Target->Goals[index];
-  goal.Run(window_, *live_, *stack_->Pristine);
+  {
+    TWait wait(window_);
+    goal.Run(window_, *live_, *stack_->Pristine);
+  }
   Select(0);
   DoMakeCurrent(0);
   ClearStack();

@@ -48,7 +48,7 @@ struct TSceneChoice {
 };
 
 // What the controller asks of the main window.
-class IStackWindow : public IMorphNamer {
+class IStackWindow : public IMorphNamer, public IWaitCursor {
  public:
   // A "Warning" box with Yes and No; true for Yes.
   virtual bool AskWarning(std::string_view text) = 0;
@@ -77,8 +77,6 @@ class IStackWindow : public IMorphNamer {
   // The view settings changed: apply them to the viewport, actions and buttons.
   virtual void ViewSettingsChanged() = 0;
   virtual void Redraw() = 0;
-  virtual void BeginWait() = 0;  // hourglass cursor
-  virtual void EndWait() = 0;    // the previous cursor again
   // The status bar's progress bar, driven while project and stack files are read and written.
   virtual IProgress& Progress() = 0;
 };
@@ -150,6 +148,9 @@ class TStackController : private ICommandLines {
   const TMultiObjData& Live() const { return *live_; }
   // Replaces the live state (loading a project); any stack must be gone.
   void SetLive(std::unique_ptr<TMultiObjData> live);
+  // The scene tree that shows the live state, given to it and to every live state after it;
+  // none when the tree goes.
+  void SetTreeNodes(ITreeNodeSink* tree);
   TStackMng* Stack() const { return stack_.get(); }
   bool Busy() const { return busy_; }
   bool Modified() const { return modified_; }
@@ -199,6 +200,7 @@ class TStackController : private ICommandLines {
   };
 
   IStackWindow& window_;
+  ITreeNodeSink* treeNodes_ = nullptr;
   std::unique_ptr<TMultiObjData> live_;
   std::unique_ptr<TStackMng> stack_;
   bool busy_ = false;

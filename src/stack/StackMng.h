@@ -21,6 +21,31 @@ class ICommandLines {
   virtual void SetLineText(const TStackCommand* command, std::string_view text) = 0;
 };
 
+// The hourglass cursor for operations that may take long; the owner of the stack hands the
+// window's to the manager, and a stack without one shows nothing (the batch tool, workers).
+class IWaitCursor {
+ public:
+  virtual ~IWaitCursor() = default;
+  virtual void BeginWait() = 0;  // hourglass
+  virtual void EndWait() = 0;    // the previous cursor again
+};
+
+// Shows the hourglass of `cursor`, when there is one, while it lives.
+class TWaitCursorScope {
+ public:
+  explicit TWaitCursorScope(IWaitCursor* cursor) : cursor_(cursor) {
+    if (cursor_) cursor_->BeginWait();
+  }
+  ~TWaitCursorScope() {
+    if (cursor_) cursor_->EndWait();
+  }
+  TWaitCursorScope(const TWaitCursorScope&) = delete;
+  TWaitCursorScope& operator=(const TWaitCursorScope&) = delete;
+
+ private:
+  IWaitCursor* cursor_;
+};
+
 // The commands of a stack. While a project or stack file is read or written, every command
 // moves the progress display on by one.
 class TCommandCollection : public TTypedCollection<TStackCommand> {
@@ -68,6 +93,7 @@ class TStackMng : public TStreamableObject {
   const TStackTarget* Target = nullptr;
   TCommandCollection Commands{10};
   ICommandLines* List = nullptr;
+  IWaitCursor* WaitCursor = nullptr;
 
  private:
   TObjectStream copies_;  // reused for every copy of the pristine state

@@ -4,13 +4,6 @@ namespace tarvel {
 
 namespace {
 
-thread_local ITreeExpansion* gTreeExpansion = nullptr;  // the window's thread only
-
-bool IsExpanded(void* node) { return node && gTreeExpansion && gTreeExpansion->IsExpanded(node); }
-void SetExpanded(void* node, bool expanded) {
-  if (node && gTreeExpansion) gTreeExpansion->SetExpanded(node, expanded);
-}
-
 void WriteColour(TObjectStream& s, std::int32_t value, const TColorVector& c) {
   s.WriteInt32(value);
   StoreColour(s, c);
@@ -36,8 +29,6 @@ TPoint3 ReadPoint(TObjectStream& s) {
 }
 
 }  // namespace
-
-void SetTreeExpansion(ITreeExpansion* expansion) { gTreeExpansion = expansion; }
 
 void TInfoVert::Store(TObjectStream& s) const {
   s.WriteInt32(Id);
@@ -126,9 +117,9 @@ std::unique_ptr<TInfoObjData> TInfoObjData::Take(const TObjData& mesh) {
     TInfoGroup ig;
     ig.Id = g.Id;
     ig.Visible = g.Visible;
-    ig.Expanded = IsExpanded(g.TreeNode);
+    ig.Expanded = mesh.IsTreeNodeExpanded(g.TreeNode);
     g.GroupMats.ForEach([&](const TGroupMatInfo& e) {
-      ig.GroupMats.Insert({e.Id, e.Visible, IsExpanded(e.TreeNode)});
+      ig.GroupMats.Insert({e.Id, e.Visible, mesh.IsTreeNodeExpanded(e.TreeNode)});
     });
     ig.ColorValue = g.ColorValue;
     ig.ColorVector = g.ColorVector;
@@ -137,7 +128,8 @@ std::unique_ptr<TInfoObjData> TInfoObjData::Take(const TObjData& mesh) {
   info->Faces.Reserve(static_cast<std::size_t>(mesh.Faces.Count()));
   for (const TObjFace& f : mesh.Faces) info->Faces.Insert({f.Id, f.Shown});
   mesh.Materials.ForEach([&](const TMaterial& m) {
-    info->Materials.Insert({m.Id, m.Visible, IsExpanded(m.TreeNode), m.ColorValue, m.ColorVector});
+    info->Materials.Insert(
+        {m.Id, m.Visible, mesh.IsTreeNodeExpanded(m.TreeNode), m.ColorValue, m.ColorVector});
   });
   return info;
 }
@@ -154,24 +146,24 @@ void TInfoObjData::RestoreInto(TObjData& mesh) const {
     const TInfoGroup* ig = Groups.Find(g.Id);
     if (!ig) return;
     g.Visible = ig->Visible;
-    CheckTreeNode(g.TreeNode, g.Visible);
-    SetExpanded(g.TreeNode, ig->Expanded);
+    mesh.CheckTreeNode(g.TreeNode, g.Visible);
+    mesh.ExpandTreeNode(g.TreeNode, ig->Expanded);
     g.SetColor(ig->ColorValue);
     g.ColorVector = ig->ColorVector;
     g.GroupMats.ForEach([&](TGroupMatInfo& e) {
       const TInfoGMat* ie = ig->GroupMats.Find(e.Id);
       if (!ie) return;
       e.Visible = ie->Visible;
-      CheckTreeNode(e.TreeNode, e.Visible);
-      SetExpanded(e.TreeNode, ie->Expanded);
+      mesh.CheckTreeNode(e.TreeNode, e.Visible);
+      mesh.ExpandTreeNode(e.TreeNode, ie->Expanded);
     });
   });
   mesh.Materials.ForEach([&](TMaterial& m) {
     const TInfoMat* im = Materials.Find(m.Id);
     if (!im) return;
     m.Visible = im->Visible;
-    CheckTreeNode(m.TreeNode, m.Visible);
-    SetExpanded(m.TreeNode, im->Expanded);
+    mesh.CheckTreeNode(m.TreeNode, m.Visible);
+    mesh.ExpandTreeNode(m.TreeNode, im->Expanded);
     m.SetColor(im->ColorValue);
     m.ColorVector = im->ColorVector;
   });

@@ -223,16 +223,6 @@ class TInfoObjData : public TStreamableObject {
   TInfoList<TInfoFace> Faces{100};
 };
 
-// The scene tree's answer to whether an object's node is expanded, and its way to expand one.
-// The core leaves nodes opaque; the window installs this.
-class ITreeExpansion {
- public:
-  virtual ~ITreeExpansion() = default;
-  virtual bool IsExpanded(void* node) const = 0;
-  virtual void SetExpanded(void* node, bool expanded) = 0;
-};
-void SetTreeExpansion(ITreeExpansion* expansion);
-
 struct TPoint3 {
   float X = 0, Y = 0, Z = 0;
   bool operator==(const TPoint3&) const = default;

@@ -281,7 +281,9 @@ TEST(ObjDataStreamTest, RecordLayouts) {
     TObjectStream r(bytes);
     const auto back = r.Get();
     EXPECT_EQ(r.BytesLeft(), 0);
-    EXPECT_EQ(typeid(*back), typeid(*original));
+    const auto& backObject = *back;  // (a dereference inside typeid() makes clang warn)
+    const auto& originalObject = *original;
+    EXPECT_EQ(typeid(backObject), typeid(originalObject));
     EXPECT_EQ(ToHex(Stored(*back)), ToHex(bytes));
   }
 }

@@ -56,11 +56,13 @@ TGroupMatInfo& Entry(TGroup& g, std::int32_t i) {
   return *static_cast<TGroupMatInfo*>(g.GroupMats.At(i));
 }
 
+// The scene tree of one mesh.
 class TRecordingSink : public ITreeNodeSink {
  public:
-  TRecordingSink() { SetTreeNodeSink(this); }
-  ~TRecordingSink() override { SetTreeNodeSink(nullptr); }
+  explicit TRecordingSink(TObjData& mesh) { mesh.TreeNodes = this; }
   void SetNodeChecked(void* node, bool checked) override { Calls.emplace_back(node, checked); }
+  bool IsNodeExpanded(void*) const override { return false; }
+  void SetNodeExpanded(void*, bool) override {}
   std::vector<std::pair<void*, bool>> Calls;
 };
 
@@ -377,7 +379,7 @@ TEST(ObjDataTest, SelectFacesOfMaterialAndOfEntry) {
 
 TEST(ObjDataTest, SetVisibleOfAGroupReachesEntriesFacesAndTreeNodes) {
   auto m = MeshOf(kTwoGroups);
-  TRecordingSink sink;
+  TRecordingSink sink(*m);
   TGroup& left = *m->Groups[2];
   int nodeA = 0, nodeB = 0;
   Entry(left, 0).TreeNode = &nodeA;
@@ -401,7 +403,7 @@ TEST(ObjDataTest, SetVisibleOfAGroupReachesEntriesFacesAndTreeNodes) {
 
 TEST(ObjDataTest, ApplyMaterialVisibility) {
   auto m = MeshOf(kTwoGroups);
-  TRecordingSink sink;
+  TRecordingSink sink(*m);
   int node = 0;
   TGroup& right = *m->Groups[1];
   TGroup& left = *m->Groups[2];
@@ -423,7 +425,7 @@ TEST(ObjDataTest, ApplyMaterialVisibility) {
 
 TEST(ObjDataTest, SetAllVisible) {
   auto m = MeshOf(kTwoGroups);
-  TRecordingSink sink;
+  TRecordingSink sink(*m);
   int groupNode = 0, materialNode = 0;
   m->Groups[1]->TreeNode = &groupNode;
   m->Materials[2]->TreeNode = &materialNode;

@@ -173,7 +173,10 @@ class TFakeWindow : public IStackWindow {
   void RebuildSceneTree() override { ++SceneTreeRebuilds; }
   void ViewSettingsChanged() override { ++ViewChanges; }
   void Redraw() override { ++Redraws; }
-  void BeginWait() override { ++WaitDepth; }
+  void BeginWait() override {
+    ++WaitDepth;
+    ++Waits;
+  }
   void EndWait() override { --WaitDepth; }
   IProgress& Progress() override { return ProgressBar; }
 
@@ -200,6 +203,7 @@ class TFakeWindow : public IStackWindow {
   int ViewChanges = 0;
   int Redraws = 0;
   int WaitDepth = 0;
+  int Waits = 0;  // hourglasses shown
   TFakeProgress ProgressBar;
 };
 

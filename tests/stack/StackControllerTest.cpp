@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -21,6 +22,14 @@
 
 namespace tarvel {
 namespace {
+
+// "m<i>", the name of the i-th move. Built by appending: GCC 12 at -O3 reports a false
+// -Wrestrict on a string literal + std::string.
+std::string MoveName(int i) {
+  std::string name(1, 'm');
+  name += std::to_string(i);
+  return name;
+}
 
 using test::AddMesh;
 using test::FaceSelection;
@@ -107,7 +116,7 @@ class StackControllerTest : public ::testing::Test {
   void StackOfMoves(int last) {
     controller_.NewStack(Target());
     controller_.AddCommand(Descriptor(7));
-    for (int i = 2; i <= last; ++i) AppendMove("m" + std::to_string(i));
+    for (int i = 2; i <= last; ++i) AppendMove(MoveName(i));
   }
 
   // A mark on the live state that only a rebuild from the pristine copy takes away.
@@ -314,7 +323,7 @@ TEST_F(StackControllerTest, DeletingALineReplaysFromTheStart) {
     controller.NewStack(Target());
     controller.AddCommand(Descriptor(7));
     for (int i = 2; i <= 4; ++i) {
-      auto move = std::make_unique<TTestMove>(controller.Stack(), log, "m" + std::to_string(i), 1);
+      auto move = std::make_unique<TTestMove>(controller.Stack(), log, MoveName(i), 1);
       window.Lines.push_back(move->Caption);
       controller.Stack()->Commands.Add(std::move(move));
     }
@@ -335,11 +344,11 @@ TEST_F(StackControllerTest, DeletingALineReplaysFromTheStart) {
               c.NewCurrentName);
     EXPECT_EQ(controller.Live().Mesh(0)->Vertices[9].Z, 1);
     EXPECT_EQ(controller.Live().Mesh(0)->Vertices[0].X + 1, c.Offset);
-    EXPECT_NE(std::find(log.begin(), log.end(), "D:m" + std::to_string(c.Delete)), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "D:" + MoveName(c.Delete)), log.end());
     // The current command was let go before the replay, and the new one is open.
     EXPECT_EQ(log.back(), "E:" + c.NewCurrentName);
     for (const std::string& line : window.Lines)
-      EXPECT_EQ(line.find("m" + std::to_string(c.Delete) + "<"), std::string::npos);
+      EXPECT_EQ(line.find(MoveName(c.Delete) + "<"), std::string::npos);
   }
 }
 
@@ -411,6 +420,65 @@ TEST_F(StackControllerTest, FailedCommandTurnsRedAndTheRestStillRuns) {
 
 // ---------------------------------------------------------------------------------------------
 // Goal
+
+// Every long operation shows the hourglass and gives the cursor back; the stack's commands
+// reach the same hourglass through their manager.
+TEST_F(StackControllerTest, LongOperationsShowTheHourglass) {
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {"new stack", [&] { controller_.NewStack(Target()); }},
+      {"add", [&] { controller_.AddCommand(Descriptor(7)); }},
+      {"back to line 0", [&] { controller_.MakeCurrent(0); }},
+      {"replay line 1", [&] { controller_.MakeCurrent(1); }},
+      {"goal",
+       [&] {
+         window_.WarningAnswers = {false};
+         controller_.RunGoal(0);
+       }},
+  };
+  for (const auto& [name, step] : steps) {
+    SCOPED_TRACE(name);
+    const int before = window_.Waits;
+    step();
+    EXPECT_GT(window_.Waits, before);
+    EXPECT_EQ(window_.WaitDepth, 0);
+    ASSERT_NE(controller_.Stack(), nullptr);
+    EXPECT_EQ(Stack().WaitCursor, &window_);
+  }
+}
+
+// The scene tree given to the controller shows every live state after it: the working copy of
+// a replay from the pristine state, a new project.
+TEST_F(StackControllerTest, EveryLiveStateReachesTheSceneTree) {
+  struct TTree : ITreeNodeSink {
+    void SetNodeChecked(void* node, bool checked) override { Checked[node] = checked; }
+    bool IsNodeExpanded(void*) const override { return false; }
+    void SetNodeExpanded(void*, bool) override {}
+    std::map<void*, bool> Checked;
+  };
+  TTree tree;
+  const auto shown = [&] {
+    bool all = controller_.Live().TreeNodes() == &tree;
+    controller_.Live().Meshes.ForEach(
+        [&](const TObjData& m) { all = all && m.TreeNodes == &tree; });
+    return all;
+  };
+  controller_.SetTreeNodes(&tree);
+  EXPECT_TRUE(shown());
+  StackOfMoves(3);
+  controller_.MakeCurrent(3);
+  Mark();
+  controller_.MakeCurrent(1);
+  EXPECT_FALSE(Marked());  // rebuilt from the pristine copy
+  ASSERT_TRUE(shown());
+  int node = 0;
+  Mesh().Groups[kLeft]->TreeNode = &node;
+  Mesh().SetAllVisible(false);
+  EXPECT_EQ(tree.Checked, (std::map<void*, bool>{{&node, false}}));
+  controller_.NewProject();
+  EXPECT_TRUE(shown());
+  controller_.SetTreeNodes(nullptr);
+  EXPECT_EQ(controller_.Live().TreeNodes(), nullptr);
+}
 
 TEST_F(StackControllerTest, GoalWithoutMovesShowsNoDialogAndStillAsksToClear) {
   StackOfMoves(2);

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <fstream>
@@ -13,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "TestPlatform.h"
 #include "TestSupport.h"
 #include "commands/SoftSelection.h"
 #include "commands/Specular.h"
@@ -34,31 +33,6 @@ inline void WriteFileBytes(const std::string& fileName, const std::vector<std::u
   std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(count));
 }
-
-// A file in memory, named by a path that open() accepts; cutting it is cheap, so a test can
-// try every prefix of a file.
-class TMemFile {
- public:
-  explicit TMemFile(const std::vector<std::uint8_t>& bytes)
-      : fd_(::memfd_create("tarvel-test", MFD_CLOEXEC)),
-        name_("/proc/self/fd/" + std::to_string(fd_)) {
-    Write(bytes);
-  }
-  ~TMemFile() { ::close(fd_); }
-  TMemFile(const TMemFile&) = delete;
-  TMemFile& operator=(const TMemFile&) = delete;
-  const std::string& Name() const { return name_; }
-  void Write(const std::vector<std::uint8_t>& bytes) {
-    ASSERT_GE(fd_, 0);
-    ASSERT_EQ(::pwrite(fd_, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
-    Truncate(bytes.size());
-  }
-  void Truncate(std::size_t size) { ASSERT_EQ(::ftruncate(fd_, static_cast<off_t>(size)), 0); }
-
- private:
-  int fd_;
-  std::string name_;
-};
 
 inline std::string DataFile(const std::string& name) {
   return std::string(TARVEL_TEST_DATA_DIR) + "/" + name;

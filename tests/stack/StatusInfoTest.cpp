@@ -232,15 +232,14 @@ TEST(StatusInfoTest, ListOutOfOrderIsRefused) {
 }
 
 // The scene tree's expansion of group, entry and material nodes travels with the snapshot.
-class TFakeExpansion : public ITreeExpansion {
+class TFakeExpansion : public ITreeNodeSink {
  public:
-  TFakeExpansion() { SetTreeExpansion(this); }
-  ~TFakeExpansion() override { SetTreeExpansion(nullptr); }
-  bool IsExpanded(void* node) const override {
+  void SetNodeChecked(void*, bool) override {}
+  bool IsNodeExpanded(void* node) const override {
     auto it = Expanded.find(node);
     return it != Expanded.end() && it->second;
   }
-  void SetExpanded(void* node, bool expanded) override { Expanded[node] = expanded; }
+  void SetNodeExpanded(void* node, bool expanded) override { Expanded[node] = expanded; }
   std::map<void*, bool> Expanded;
 };
 
@@ -253,6 +252,7 @@ TEST(StatusInfoTest, TakeAndRestoreCarryTreeExpansion) {
   m.Groups[test::kLeft]->GroupMats[1]->TreeNode = &nodes[1];
   m.Materials[test::kSkin]->TreeNode = &nodes[2];
   TFakeExpansion tree;
+  state.SetTreeNodes(&tree);
   tree.Expanded = {{&nodes[0], true}, {&nodes[1], true}, {&nodes[2], true}};
 
   const auto info = TInfoObjData::Take(m);
