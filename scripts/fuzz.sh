@@ -2,7 +2,8 @@
 # Runs the fuzz targets under AddressSanitizer and UndefinedBehaviorSanitizer, one after the
 # other, each for SECONDS, starting from a seed corpus of valid files that the program makes.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
-# Targets: object_stream obj_reader target_geometry stack_file project_file (default: all).
+# Targets: object_stream obj_reader target_geometry stack_file stack_json project_file
+# (default: all).
 # Builds in build-fuzz/ with clang; the corpus grows in build-fuzz/fuzz-work/corpus/ between
 # runs. An input that crashes, hangs or breaks an invariant is copied to
 # tests/data/fuzz/<target>/, where the test suite runs it again once it is mended; the script
@@ -14,12 +15,13 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(object_stream obj_reader target_geometry stack_file project_file)
+  targets=(object_stream obj_reader target_geometry stack_file stack_json project_file)
 fi
 
 bash scripts/setup.sh
 dir=build-fuzz
-CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+source scripts/compiler-cache.sh
+CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${cache_flags[@]}" \
   -DTARVEL_FUZZ=ON -DTARVEL_GUI=OFF -DTARVEL_TESTS=OFF -DTARVEL_BENCHMARKS=OFF \
   -DTARVEL_WERROR="${TARVEL_WERROR:-OFF}" >/dev/null
 cmake --build "$dir" --target fuzz_make_seeds "${targets[@]/#/fuzz_}"

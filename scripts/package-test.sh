@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 dir=build-package
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+source scripts/compiler-cache.sh
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr "${cache_flags[@]}" \
   -DTARVEL_TESTS=OFF -DTARVEL_BENCHMARKS=OFF
 cmake --build "$dir"
 (cd "$dir" && rm -f tarvel_*.deb && cpack -G DEB >/dev/null)

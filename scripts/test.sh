@@ -33,6 +33,7 @@ case "${1:-}" in
     ;;
 esac
 flags+=(-DTARVEL_WERROR="${TARVEL_WERROR:-OFF}")
-cmake -S . -B "$dir" -G Ninja "${flags[@]}"
+source scripts/compiler-cache.sh
+cmake -S . -B "$dir" -G Ninja "${flags[@]}" "${cache_flags[@]}"
 cmake --build "$dir"
 ctest --test-dir "$dir" --output-on-failure -j2

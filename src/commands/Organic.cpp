@@ -37,7 +37,7 @@ std::string CaptionNumber(double value) {
 
 void TVertexNeighbours::Build(const TObjData& mesh) {
   const std::size_t n = static_cast<std::size_t>(mesh.Vertices.Count());
-  const std::vector<TFaceVert>& corners = mesh.Faces.AllCorners();
+  const auto& corners = mesh.Faces.AllCorners();
   auto vertexOf = [&](const TObjFace& f, std::int32_t k) {
     return corners[f.FirstCorner + static_cast<std::uint32_t>(k)].VertexIndex;
   };
@@ -218,7 +218,7 @@ void TSCInflate::PrepareMesh(TOrganicMesh& w, std::size_t index) {
   if (w.Movers.empty()) return;
   // Newell vectors of every face, summed at the corners of the movers. Every face of the mesh
   // counts, locked or not.
-  const std::vector<TFaceVert>& corners = w.Mesh->Faces.AllCorners();
+  const auto& corners = w.Mesh->Faces.AllCorners();
   const std::size_t n = w.MoverOf.size();
   const double* p = w.Start.data();
   for (const TObjFace& f : w.Mesh->Faces) {
@@ -297,7 +297,7 @@ void TSCInflate::ControlChanged(IParamControl& sender) {
   if (!std::isfinite(value)) return;
   Distance = value;
   UpdateCaption();
-  const TWaitCursorScope wait;
+  const TWaitCursorScope wait(Manager ? Manager->WaitCursor : nullptr);
   Execute();
 }
 
@@ -425,7 +425,7 @@ void TSCSmooth::ControlChanged(IParamControl& sender) {
     return;
   }
   UpdateCaption();
-  const TWaitCursorScope wait;  // a thousand iterations over a whole figure take a while
+  const TWaitCursorScope wait(Manager ? Manager->WaitCursor : nullptr);  // a thousand iterations over a whole figure take a while
   Execute();
 }
 
