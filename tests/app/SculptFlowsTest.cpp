@@ -133,12 +133,25 @@ TEST_F(SculptFlowsTest, FullBodyMorphGivesOneTargetPerChangedGroupInOneClick) {
 
 TEST_F(SculptFlowsTest, ACompressedFigureOpensByNameAsItsObjDoes) {
   Window();
-  // The sculpt file holds only "v " lines: as a figure it is the sample's vertices, no faces.
-  const QString packed = WriteSculpt("moved.obz");
+  // The sample figure, compressed.
+  std::ifstream in(SamplePath(), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string file = (dir.Path() / "moved.obz").string();
+  gzFile gz = gzopen(file.c_str(), "wb");
+  gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(gz);
+  const QString packed = QString::fromStdString(file);
   ASSERT_TRUE(form->OpenFile(packed));
   ASSERT_EQ(C().Live().MeshCount(), 1);
   EXPECT_EQ(C().Live().Mesh(0)->Name, "moved");
   EXPECT_EQ(C().Live().Mesh(0)->Vertices.Count(), 1950);
+  EXPECT_EQ(form->RecentFiles().Items().front(), packed);
+
+  // A sculpt holds only "v " lines: as a figure it holds no geometry and is not remembered.
+  const QString sculpt = WriteSculpt("sculpt.obz");
+  p.MessageAnswers = {QMessageBox::Ok};
+  EXPECT_FALSE(form->OpenFile(sculpt));
+  EXPECT_EQ(C().Live().MeshCount(), 1);
   EXPECT_EQ(form->RecentFiles().Items().front(), packed);
 }
 
