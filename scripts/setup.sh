@@ -17,7 +17,7 @@ packages=(
 # The Windows step of CI (scripts/windows-test.sh) cross-builds with MinGW-w64 and runs the
 # result under Wine; only it asks for these.
 if [[ "${1:-}" == "--windows" ]]; then
-  packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
+  packages+=(g++-mingw-w64-x86-64-posix googletest libz-mingw-w64-dev wine wine64)
 fi
 
 missing=()

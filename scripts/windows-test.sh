@@ -20,7 +20,11 @@ if [[ ! -f $gtest/lib/cmake/GTest/GTestConfig.cmake ]]; then
   cmake --build "$dir/googletest-build"
   cmake --install "$dir/googletest-build" >/dev/null
 fi
+# The JSON library is headers only: the host's serves, from a folder that holds only it.
+mkdir -p "$dir/json-include"
+ln -sfn /usr/include/nlohmann "$dir/json-include/nlohmann"
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DTARVEL_JSON_INCLUDE="$root/$dir/json-include" \
   -DGTest_DIR="$gtest/lib/cmake/GTest" -DTARVEL_GUI=OFF -DTARVEL_BENCHMARKS=OFF \
   -DTARVEL_WERROR="${TARVEL_WERROR:-OFF}" >/dev/null
 cmake --build "$dir" --target tarvel_tests tarvel-batch

@@ -13,6 +13,7 @@
 #else
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -25,6 +26,8 @@ namespace tarvel::test {
 int ProcessId() { return ::_getpid(); }
 
 bool CanLimitFileSize() { return false; }
+
+bool MakeFifo(const std::string&) { return false; }
 
 TFileSizeLimit::TFileSizeLimit(std::uint64_t) {}
 
@@ -60,6 +63,8 @@ void TMemFile::Truncate(std::size_t size) {
 #else
 
 int ProcessId() { return static_cast<int>(::getpid()); }
+
+bool MakeFifo(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
 
 bool CanLimitFileSize() { return true; }
 

@@ -10,6 +10,9 @@ namespace tarvel::test {
 
 int ProcessId();
 
+// Makes a FIFO at `path`; false where the system has none (Windows).
+bool MakeFifo(const std::string& path);
+
 // Whether this system can limit the size of the files a process writes (Windows cannot).
 bool CanLimitFileSize();
 

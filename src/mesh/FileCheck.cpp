@@ -1,12 +1,12 @@
 #include "mesh/FileCheck.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "mesh/Platform.h"
 
 namespace tarvel {
 
@@ -17,10 +17,10 @@ EFileOpen::EFileOpen(const std::string& file, std::string reason, bool sentence)
 
 namespace {
 
-// The reason a file of this mode is refused, or none for a regular file.
-const char* KindReason(mode_t mode) {
-  if (S_ISREG(mode)) return nullptr;
-  if (S_ISDIR(mode)) return "is a folder";
+// The reason a file of this kind (KindOf) is refused, or none for a regular file.
+const char* KindReason(int kind) {
+  if (kind == 0) return nullptr;
+  if (kind == 1) return "is a folder";
   return "is not a regular file";
 }
 
@@ -32,32 +32,33 @@ EFileOpen SystemError(const std::string& fileName, int error) {
 }  // namespace
 
 std::string NotRegularFile(const std::string& fileName) {
-  struct stat st {};
-  if (::stat(fileName.c_str(), &st) != 0) return SystemError(fileName, errno).what();
-  if (const char* reason = KindReason(st.st_mode)) return EFileOpen(fileName, reason, true).what();
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status st = fs::status(platform::PathOf(fileName), ec);
+  if (ec || st.type() == fs::file_type::not_found) {
+    if (!ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
+      return EFileOpen(fileName, "no such file", false).what();
+    return EFileOpen(fileName, ec.message(), false).what();
+  }
+  const int kind = fs::is_regular_file(st) ? 0 : fs::is_directory(st) ? 1 : 2;
+  if (const char* reason = KindReason(kind)) return EFileOpen(fileName, reason, true).what();
   return {};
 }
 
 int OpenRegularFile(const std::string& fileName) {
-  // Without O_NONBLOCK opening a FIFO waits for its writer; the kind is checked on the open
-  // descriptor, so nothing can be swapped in between.
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  // Opening a FIFO does not wait for its writer; the kind is checked on the open descriptor,
+  // so nothing can be swapped in between.
+  const int fd = platform::OpenForReadNoWait(fileName);
   if (fd < 0) throw SystemError(fileName, errno);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
+  const int kind = platform::KindOf(fd);
+  if (kind < 0) {
     const int error = errno;
-    ::close(fd);
+    platform::CloseFile(fd);
     throw SystemError(fileName, error);
   }
-  if (const char* reason = KindReason(st.st_mode)) {
-    ::close(fd);
+  if (const char* reason = KindReason(kind)) {
+    platform::CloseFile(fd);
     throw EFileOpen(fileName, reason, true);
-  }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    const int error = errno;
-    ::close(fd);
-    throw SystemError(fileName, error);
   }
   return fd;
 }

@@ -1,8 +1,7 @@
 #include "mesh/HugePages.h"
 
 #include "mesh/HugePageAdvice.h"
-
-#include <sys/mman.h>
+#include "mesh/Platform.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -27,29 +26,16 @@ bool HugePagesEnabled() {
 
 void* AllocateHuge(std::size_t bytes) {
   if (!HugePagesEnabled()) return ::operator new(bytes);
-  const std::size_t size = RoundUp(bytes);
-  // Map one huge page more than needed and cut away what lies before the first 2 MiB
-  // boundary and after the end, so the array starts on a boundary.
-  const std::size_t mapped = size + kHugePageBytes;
-  void* raw = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (raw == MAP_FAILED) throw std::bad_alloc();
-  const auto start = reinterpret_cast<std::uintptr_t>(raw);
-  const std::uintptr_t aligned = (start + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
-  const std::size_t head = aligned - start;
-  if (head > 0) ::munmap(raw, head);
-  const std::size_t tail = mapped - head - size;
-  if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
-  void* p = reinterpret_cast<void*>(aligned);
-  // Without transparent huge pages the advice fails and the pages stay small.
-  (void)::madvise(p, size, MADV_HUGEPAGE);
+  void* p = platform::MapAligned(RoundUp(bytes), kHugePageBytes);
+  if (!p) throw std::bad_alloc();
   return p;
 }
 
 void FreeHuge(void* p, std::size_t bytes) noexcept {
   if (!HugePagesEnabled())
     ::operator delete(p);
-  else if (p)
-    ::munmap(p, RoundUp(bytes));
+  else
+    platform::UnmapAligned(p, RoundUp(bytes));
 }
 
 void AdviseHugePages(void* p, std::size_t bytes) {
@@ -57,7 +43,7 @@ void AdviseHugePages(void* p, std::size_t bytes) {
   const auto start = reinterpret_cast<std::uintptr_t>(p);
   const std::uintptr_t first = (start + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
   const std::uintptr_t last = (start + bytes) & ~(kHugePageBytes - 1);
-  if (last > first) (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  if (last > first) platform::AdviseHuge(reinterpret_cast<void*>(first), last - first);
 }
 
 long HugePageKilobytes(const void* p) {

@@ -1,8 +1,5 @@
 #include "mesh/InputFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -12,6 +9,7 @@
 
 #include "mesh/FileCheck.h"
 #include "mesh/ObjReader.h"
+#include "mesh/Platform.h"
 
 namespace tarvel {
 
@@ -60,7 +58,7 @@ TInputFile::TInputFile(const std::string& name) : name_(name), fd_(OpenForReadin
   unsigned char magic[2] = {0, 0};
   const long got = ReadRaw(reinterpret_cast<char*>(magic), 2);
   compressed_ = (got == 2 && magic[0] == 0x1F && magic[1] == 0x8B) || EndsWithObz(name);
-  ::lseek(fd_, 0, SEEK_SET);
+  platform::SeekTo(fd_, 0);
   if (compressed_) {
     z_ = std::make_unique<TInflater>();
     if (!z_->Start()) throw EObjRead(name_, 0, "the gzip decompressor cannot start");
@@ -68,28 +66,28 @@ TInputFile::TInputFile(const std::string& name) : name_(name), fd_(OpenForReadin
 }
 
 TInputFile::~TInputFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) platform::CloseFile(fd_);
 }
 
 bool TInputFile::LooksBinary() const {
   if (compressed_) return false;
   std::array<char, 4096> probe;
-  const ssize_t got = ::pread(fd_, probe.data(), probe.size(), 0);
+  const std::int64_t got = platform::ReadAt(fd_, probe.data(), probe.size(), 0);
   return got > 0 && std::memchr(probe.data(), 0, static_cast<std::size_t>(got)) != nullptr;
 }
 
 std::int64_t TInputFile::Size() const {
-  struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
-  if (!compressed_ || st.st_size < 18) return st.st_size;
+  const std::int64_t size = fd_ < 0 ? -1 : platform::RegularFileSize(fd_);
+  if (size < 0) return 0;
+  if (!compressed_ || size < 18) return size;
   unsigned char trailer[4];
-  if (::pread(fd_, trailer, 4, st.st_size - 4) != 4) return st.st_size;
+  if (platform::ReadAt(fd_, trailer, 4, size - 4) != 4) return size;
   return static_cast<std::int64_t>(trailer[0]) | static_cast<std::int64_t>(trailer[1]) << 8 |
          static_cast<std::int64_t>(trailer[2]) << 16 | static_cast<std::int64_t>(trailer[3]) << 24;
 }
 
 bool TInputFile::Rewind() {
-  if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return false;
+  if (fd_ < 0 || !platform::SeekTo(fd_, 0)) return false;
   if (!compressed_) return true;
   inflateEnd(&z_->Stream);
   z_->Ready = false;
@@ -97,10 +95,7 @@ bool TInputFile::Rewind() {
 }
 
 long TInputFile::ReadRaw(char* dst, std::size_t count) {
-  for (;;) {
-    const ssize_t got = ::read(fd_, dst, count);
-    if (got >= 0 || errno != EINTR) return static_cast<long>(got);
-  }
+  return static_cast<long>(platform::ReadSome(fd_, dst, count));
 }
 
 long TInputFile::Read(char* dst, std::size_t count) {

@@ -1,6 +1,7 @@
 #include "mesh/Platform.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <random>
 
@@ -14,6 +15,7 @@
 #include <shellapi.h>  // after windows.h, which it needs
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -81,6 +83,49 @@ void SetErrnoOfWindows() {
 }  // namespace
 
 int OpenForRead(const std::string& name) { return Open(name, _O_RDONLY); }
+
+int OpenForReadNoWait(const std::string& name) { return OpenForRead(name); }
+
+int KindOf(int fd) {
+  struct _stat64 st {};
+  if (::_fstat64(fd, &st) != 0) return -1;
+  if ((st.st_mode & _S_IFMT) == _S_IFREG) return 0;
+  return (st.st_mode & _S_IFMT) == _S_IFDIR ? 1 : 2;
+}
+
+std::int64_t ReadAt(int fd, void* dst, std::size_t count, std::int64_t offset) {
+  const std::int64_t here = ::_lseeki64(fd, 0, SEEK_CUR);
+  if (here < 0 || ::_lseeki64(fd, offset, SEEK_SET) < 0) return -1;
+  const std::int64_t got = ReadSome(fd, dst, count);
+  ::_lseeki64(fd, here, SEEK_SET);
+  return got;
+}
+
+bool MakeUniqueFolder(const std::string& stem, std::string& name) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device seed;
+  std::minstd_rand random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = stem;
+    for (int i = 0; i < 6; ++i) candidate += kLetters[random() % (sizeof kLetters - 1)];
+    if (::CreateDirectoryW(Wide(candidate).c_str(), nullptr)) {
+      name = candidate;
+      return true;
+    }
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+      SetErrnoOfWindows();
+      return false;
+    }
+  }
+  errno = EEXIST;
+  return false;
+}
+
+void* MapAligned(std::size_t bytes, std::size_t align) { return ::_aligned_malloc(bytes, align); }
+
+void UnmapAligned(void* p, std::size_t) noexcept { ::_aligned_free(p); }
+
+void AdviseHuge(void*, std::size_t) {}
 
 int OpenForWrite(const std::string& name) { return Open(name, _O_WRONLY | _O_CREAT | _O_TRUNC); }
 
@@ -152,6 +197,64 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 #else
 
 int OpenForRead(const std::string& name) { return ::open(name.c_str(), O_RDONLY | O_CLOEXEC); }
+
+int OpenForReadNoWait(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return -1;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+int KindOf(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return -1;
+  if (S_ISREG(st.st_mode)) return 0;
+  return S_ISDIR(st.st_mode) ? 1 : 2;
+}
+
+std::int64_t ReadAt(int fd, void* dst, std::size_t count, std::int64_t offset) {
+  for (;;) {
+    const ssize_t got = ::pread(fd, dst, count, offset);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+bool MakeUniqueFolder(const std::string& stem, std::string& name) {
+  std::string pattern = stem + "XXXXXX";
+  if (!::mkdtemp(pattern.data())) return false;
+  name = pattern;
+  return true;
+}
+
+void* MapAligned(std::size_t bytes, std::size_t align) {
+  // Map one boundary more than needed and cut away what lies before the first boundary and
+  // after the end.
+  const std::size_t mapped = bytes + align;
+  void* raw = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (start + align - 1) & ~(align - 1);
+  const std::size_t head = aligned - start;
+  if (head > 0) ::munmap(raw, head);
+  const std::size_t tail = mapped - head - bytes;
+  if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+  void* p = reinterpret_cast<void*>(aligned);
+  // Without transparent huge pages the advice fails and the pages stay small.
+  (void)::madvise(p, bytes, MADV_HUGEPAGE);
+  return p;
+}
+
+void UnmapAligned(void* p, std::size_t bytes) noexcept {
+  if (p) ::munmap(p, bytes);
+}
+
+void AdviseHuge(void* p, std::size_t bytes) { (void)::madvise(p, bytes, MADV_HUGEPAGE); }
 
 int OpenForWrite(const std::string& name) {
   return ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -1,5 +1,7 @@
 #include "mesh/StagedFolder.h"
 
+#include "mesh/Platform.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
@@ -11,13 +13,12 @@ namespace fs = std::filesystem;
 
 TStagedFolder::TStagedFolder(const fs::path& parent, const std::string& hint) : parent_(parent) {
   fs::create_directories(parent_);
-  const std::string pattern = (parent_ / ("." + hint + ".part-XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (!::mkdtemp(name.data()))
-    throw fs::filesystem_error("cannot make a temporary folder", fs::path(pattern),
+  const std::string stem = platform::NameOf(parent_ / ("." + hint + ".part-"));
+  std::string name;
+  if (!platform::MakeUniqueFolder(stem, name))
+    throw fs::filesystem_error("cannot make a temporary folder", platform::PathOf(stem),
                                std::error_code(errno, std::generic_category()));
-  temp_ = name.data();
+  temp_ = platform::PathOf(name);
 }
 
 TStagedFolder::~TStagedFolder() {

@@ -10,6 +10,7 @@
 #include "mesh/InputFile.h"
 #include "mesh/NumberText.h"
 #include "mesh/ObjReader.h"
+#include "mesh/Platform.h"
 
 namespace tarvel {
 
@@ -95,7 +96,7 @@ void ReadVertexLines(const std::string& fileName, std::vector<double>& xyz, std:
     }
     const char* stop = begin + filled;
     if (!eof) {
-      const char* last = static_cast<const char*>(memrchr(begin, eol, filled));
+      const char* last = platform::FindLast(begin, eol, filled);
       if (!last) continue;
       stop = last + 1;
     }
