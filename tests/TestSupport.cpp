@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "mesh/Platform.h"
+
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -22,8 +24,9 @@ TTempDir::~TTempDir() {
 }
 
 std::string TTempDir::Write(const std::string& name, const std::string& text) const {
-  const std::string file = (path_ / name).string();
-  std::ofstream out(file, std::ios::binary);
+  // Names are UTF-8 (or, on Windows, 8-bit Latin-1) as the readers take them.
+  const std::string file = platform::NameOf(path_ / platform::PathOf(name));
+  std::ofstream out(platform::PathOf(file), std::ios::binary);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   if (!out) throw std::runtime_error("cannot write " + file);
   return file;

@@ -49,7 +49,14 @@ int OpenRegularFile(const std::string& fileName) {
   // Opening a FIFO does not wait for its writer; the kind is checked on the open descriptor,
   // so nothing can be swapped in between.
   const int fd = platform::OpenForReadNoWait(fileName);
-  if (fd < 0) throw SystemError(fileName, errno);
+  if (fd < 0) {
+    const int error = errno;
+    // Windows will not open a folder at all.
+    std::error_code ec;
+    if (std::filesystem::is_directory(platform::PathOf(fileName), ec))
+      throw EFileOpen(fileName, KindReason(1), true);
+    throw SystemError(fileName, error);
+  }
   const int kind = platform::KindOf(fd);
   if (kind < 0) {
     const int error = errno;
