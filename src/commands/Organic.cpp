@@ -425,7 +425,8 @@ void TSCSmooth::ControlChanged(IParamControl& sender) {
     return;
   }
   UpdateCaption();
-  const TWaitCursorScope wait(Manager ? Manager->WaitCursor : nullptr);  // a thousand iterations over a whole figure take a while
+  // A thousand iterations over a whole figure take a while.
+  const TWaitCursorScope wait(Manager ? Manager->WaitCursor : nullptr);
   Execute();
 }
 
