@@ -19,7 +19,4 @@ std::string SafeFileName(const std::string& name);
 // added to `used`.
 std::string UniqueName(std::set<std::string>& used, const std::string& base);
 
-// Text in double quotes with JSON escapes.
-std::string JsonString(const std::string& text);
-
 }  // namespace tarvel::cli
