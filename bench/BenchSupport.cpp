@@ -10,12 +10,18 @@
 #include <filesystem>
 
 #include "FigureGenerator.h"
+#include "commands/Kinds.h"
 #include "mesh/ObjData.h"
 #include "mesh/ObjReader.h"
 #include "stack/QuietWindow.h"
 #include "stack/StackController.h"
 
 namespace tarvel::bench {
+
+namespace {
+// Every benchmark program works with the whole program's classes and command kinds.
+[[maybe_unused]] const bool kCoreAssembled = (AssembleCore(), true);
+}  // namespace
 
 namespace {
 struct TTempFolder {

@@ -73,9 +73,9 @@ struct TSculptScene {
   TStackCommand* AddSculpt(const std::string& file) {
     TChooser chooser;
     chooser.File = file;
-    ISculptFileChooser* previous = SetSculptFileChooser(&chooser);
+    Controller.Stack()->SculptChooser = &chooser;
     Controller.AddCommand(*FindStackTarget(1)->FindDescriptor(TSCUseSculpt::kCommandId));
-    SetSculptFileChooser(previous);
+    Controller.Stack()->SculptChooser = nullptr;
     auto* c = dynamic_cast<TSCUseSculpt*>(Controller.SelectedCommand());
     if (!c || !c->Problem().empty() || c->Failed) {
       std::fprintf(stderr, "the sculpt was not applied: %s\n", c ? c->Problem().c_str() : "");

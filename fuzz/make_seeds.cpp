@@ -3,8 +3,10 @@
 #include <exception>
 
 #include "FuzzBodies.h"
+#include "commands/Kinds.h"
 
 int main(int argc, char** argv) {
+  tarvel::AssembleCore();
   if (argc != 2) {
     std::fprintf(stderr, "usage: fuzz_make_seeds FOLDER\n");
     return 2;

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "commands/Kinds.h"
 #include "mesh/Platform.h"
 
 #include <atomic>
@@ -10,6 +11,11 @@
 #include "TestPlatform.h"
 
 namespace tarvel::test {
+
+namespace {
+// Every test program works with the whole program's classes and command kinds.
+[[maybe_unused]] const bool kCoreAssembled = (AssembleCore(), true);
+}  // namespace
 
 TTempDir::TTempDir() {
   static std::atomic<int> counter{0};

@@ -352,13 +352,12 @@ void TFormMain::ExportMorphTarget(TMorphTarget* target) {
 
 namespace {
 
-// The file dialog of "Use sculpted shape", installed for the window's thread while the window
-// lives; while the window gives the command its file itself it answers "cancelled".
+// The file dialog of "Use sculpted shape", which the window hands to its stacks; while the
+// window gives the command its file itself it answers "cancelled".
 class TSculptChooser : public ISculptFileChooser {
  public:
   TSculptChooser(std::function<QString()> ask, const bool& muted)
-      : ask_(std::move(ask)), muted_(muted), previous_(SetSculptFileChooser(this)) {}
-  ~TSculptChooser() override { SetSculptFileChooser(previous_); }
+      : ask_(std::move(ask)), muted_(muted) {}
   TSculptChooser(const TSculptChooser&) = delete;
   TSculptChooser& operator=(const TSculptChooser&) = delete;
 
@@ -372,7 +371,6 @@ class TSculptChooser : public ISculptFileChooser {
  private:
   std::function<QString()> ask_;
   const bool& muted_;
-  ISculptFileChooser* previous_;
 };
 
 }  // namespace

@@ -35,6 +35,7 @@
 #include "app/SceneTree.h"
 #include "app/StackDialogs.h"
 #include "app/UiText.h"
+#include "commands/Kinds.h"
 
 namespace tarvel {
 

@@ -205,6 +205,7 @@ class TFormMain : public QMainWindow, public IStackWindow {
   void BeginWait() override;
   void EndWait() override;
   IProgress& Progress() override;
+  ISculptFileChooser* SculptChooser() override { return sculptChooser_.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

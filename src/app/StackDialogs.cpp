@@ -11,6 +11,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "commands/Kinds.h"
+
 namespace tarvel {
 
 QString FromLatin1(std::string_view text) {

@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "app/FormMain.h"
+#include "commands/Kinds.h"
 
 int main(int argc, char** argv) {
+  tarvel::AssembleCore();
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Quillon");
   QApplication::setApplicationName("Tarvel");

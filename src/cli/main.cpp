@@ -6,6 +6,7 @@
 
 #include "cli/Args.h"
 #include "cli/Verbs.h"
+#include "commands/Kinds.h"
 #include "mesh/Platform.h"
 
 namespace tarvel::cli {
@@ -38,6 +39,7 @@ int Usage(FILE* out) {
 }  // namespace tarvel::cli
 
 int main(int argc, char** argv) {
+  tarvel::AssembleCore();
   using namespace tarvel::cli;
   const std::vector<std::string> argument = tarvel::platform::Arguments(argc, argv);
   if (argument.size() < 2) return Usage(stderr);

@@ -441,9 +441,4 @@ void TSCSmooth::ReleaseKind() {
   next_.shrink_to_fit();
 }
 
-void RegisterOrganicStreamClasses(TStreamRegistry& r) {
-  r.Register(ClassOf<TSCInflate>());
-  r.Register(ClassOf<TSCSmooth>());
-}
-
 }  // namespace tarvel

@@ -16,8 +16,6 @@ namespace tarvel {
 
 namespace {
 
-thread_local ISculptFileChooser* gChooser = nullptr;  // the window's thread only
-
 constexpr float kFull = 0.9999f;  // at least this soft weight moves fully, as for Translate
 
 struct TBox {
@@ -46,10 +44,6 @@ struct TBox {
 };
 
 }  // namespace
-
-ISculptFileChooser* SetSculptFileChooser(ISculptFileChooser* chooser) {
-  return std::exchange(gChooser, chooser);
-}
 
 namespace sculpttexts {
 std::string WrongCount(std::size_t sculpt, std::int64_t figure) {
@@ -104,8 +98,9 @@ void TSCUseSculpt::ReadSculptFile() {
 }
 
 void TSCUseSculpt::SetObject(const TSceneObject&) {
-  if (FileName.empty() && gChooser) {
-    if (const std::optional<std::string> chosen = gChooser->ChooseSculptFile(FileName)) {
+  ISculptFileChooser* chooser = Manager ? Manager->SculptChooser : nullptr;
+  if (FileName.empty() && chooser) {
+    if (const std::optional<std::string> chosen = chooser->ChooseSculptFile(FileName)) {
       SetFile(*chosen);
       return;
     }
@@ -351,8 +346,9 @@ void TSCUseSculpt::ShowState() {
 void TSCUseSculpt::ControlChanged(IParamControl& sender) {
   if (!fileButton_) return;
   if (&sender == fileButton_) {
-    if (!gChooser) return;
-    if (const std::optional<std::string> chosen = gChooser->ChooseSculptFile(FileName))
+    ISculptFileChooser* chooser = Manager ? Manager->SculptChooser : nullptr;
+    if (!chooser) return;
+    if (const std::optional<std::string> chosen = chooser->ChooseSculptFile(FileName))
       SetFile(*chosen);
     return;
   }

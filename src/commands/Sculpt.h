@@ -17,18 +17,6 @@
 
 namespace tarvel {
 
-// The file dialog of the command ("*.obj" and "*.obz"). The window installs one; without one
-// the command is only given its file through SetFile.
-class ISculptFileChooser {
- public:
-  virtual ~ISculptFileChooser() = default;
-  // The chosen file, none when cancelled. `current` is the file the command holds, if any.
-  virtual std::optional<std::string> ChooseSculptFile(const std::string& current) = 0;
-};
-// Installs the chooser of the calling thread (the window's; other threads have none) and
-// returns the one it replaces.
-ISculptFileChooser* SetSculptFileChooser(ISculptFileChooser* chooser);
-
 namespace sculpttexts {
 inline constexpr const char* kCaption = "Use sculpted shape";
 inline constexpr const char* kScaled =

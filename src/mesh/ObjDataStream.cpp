@@ -10,6 +10,7 @@
 
 namespace tarvel {
 
+namespace {
 void RegisterMeshStreamClasses(TStreamRegistry& r) {
   r.Register(ClassOf<TCollection>());
   r.Register(ClassOf<TCollection>(), 80);
@@ -27,6 +28,16 @@ void RegisterMeshStreamClasses(TStreamRegistry& r) {
   r.Register(ClassOf<TGroupMatInfo>());
   r.Register(ClassOf<TGroupVertList>());
 }
+}  // namespace
+
+TStreamRegistry& StreamRegistry() {
+  static TStreamRegistry registry = [] {
+    TStreamRegistry r;
+    RegisterMeshStreamClasses(r);
+    return r;
+  }();
+  return registry;
+}
 
 namespace {
 
@@ -40,8 +51,8 @@ void GetPoint(TObjectStream& s, TBaseVertex& p) {
   p.Load(s);
 }
 
-void Report(int position) {
-  if (IProgress* p = StreamProgress()) p->SetPosition(position);
+void Report(const TObjectStream& s, int position) {
+  if (IProgress* p = s.Progress()) p->SetPosition(position);
 }
 
 }  // namespace
@@ -553,7 +564,7 @@ void TObjData::Store(TObjectStream& s) const {
   // Group boxes, centres and entry numbers are brought up to date before they are written.
   // Refresh changes only derived values, so a mesh being stored is logically unchanged.
   const_cast<TObjData*>(this)->Groups.ForEach([](TGroup& g) { g.Refresh(); });
-  IProgress* progress = StreamProgress();
+  IProgress* progress = s.Progress();
   if (progress) {
     progress->SetRange(0, 10);
     progress->SetPosition(0);
@@ -565,29 +576,29 @@ void TObjData::Store(TObjectStream& s) const {
   s.WriteBool(Visible);
   s.WriteByte(ColourMode);
   Vertices.Put(s);
-  Report(1);
+  Report(s, 1);
   TexVerts.Put(s);
-  Report(2);
+  Report(s, 2);
   Normals.Put(s);
-  Report(3);
+  Report(s, 3);
   Faces.Put(s);
-  Report(4);
+  Report(s, 4);
   s.Put(Groups);
-  Report(5);
+  Report(s, 5);
   s.Put(Materials);
-  Report(6);
+  Report(s, 6);
   s.Put(Smooths);
-  Report(7);
+  Report(s, 7);
   s.WriteByte(TrackingMode);
   s.WriteByte(ColourMode);
   s.WriteByte(DisplayMode);
-  Report(0);
+  Report(s, 0);
 }
 
 TObjData::TObjData(TObjectStream& s) {
   if (gSpareArrays) gSpareArrays->GiveTo(*this);
   const std::int64_t at = s.Position();
-  IProgress* progress = StreamProgress();
+  IProgress* progress = s.Progress();
   if (progress) {
     progress->SetRange(0, 10);
     progress->SetPosition(0);
@@ -599,29 +610,29 @@ TObjData::TObjData(TObjectStream& s) {
   Visible = s.ReadBool();
   ColourMode = s.ReadByte();
   Vertices.Get(s);
-  Report(1);
+  Report(s, 1);
   TexVerts.Get(s);
-  Report(2);
+  Report(s, 2);
   Normals.Get(s);
-  Report(3);
+  Report(s, 3);
   Faces.Get(s);
-  Report(4);
+  Report(s, 4);
   s.GetHeader(ClassOf<TCollection>());
   Groups.LoadFrom(s);
-  Report(5);
+  Report(s, 5);
   s.GetHeader(ClassOf<TCollection>());
   Materials.LoadFrom(s);
-  Report(6);
+  Report(s, 6);
   s.GetHeader(ClassOf<TCollection>());
   Smooths.LoadFrom(s);
-  Report(7);
+  Report(s, 7);
   TrackingMode = s.ReadByte();
   ColourMode = s.ReadByte();
   DisplayMode = s.ReadByte();
   TrackingActive = false;
   Rebuilding = false;
   RebuildAfterLoad(s, at);
-  Report(0);
+  Report(s, 0);
 }
 
 void TObjData::RebuildAfterLoad(TObjectStream& s, std::int64_t at) {
@@ -661,12 +672,12 @@ void TObjData::RebuildAfterLoad(TObjectStream& s, std::int64_t at) {
   }
   for (std::int32_t fi = 0; fi < Faces.Count(); ++fi)
     Groups[Faces[fi].GroupIndex]->Faces.push_back(fi);
-  Report(8);
+  Report(s, 8);
   // 2. Materials and smoothing groups.
   Materials.ForEach([&](TMaterial& m) { m.Owner = this; });
-  Report(9);
+  Report(s, 9);
   Smooths.ForEach([&](TSmooth& m) { m.Owner = this; });
-  Report(10);
+  Report(s, 10);
   // 3. Corners: each must point at its group's entry for its own vertex.
   for (const TObjFace& f : Faces) {
     const TGroup& g = *Groups[f.GroupIndex];

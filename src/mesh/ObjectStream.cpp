@@ -23,9 +23,6 @@ std::string Format(const char* fmt, auto... args) {
 
 std::string SystemReason() { return std::strerror(errno); }
 
-// Per thread: a worker's streams never drive the window's progress bar.
-thread_local IProgress* gStreamProgress = nullptr;
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -59,17 +56,18 @@ const TClassInfo* TStreamRegistry::ClassOfId(std::uint16_t id) const {
   return nullptr;
 }
 
+TStreamRegistry TStreamRegistry::Without(std::initializer_list<std::uint16_t> ids) const {
+  TStreamRegistry r;
+  for (const Entry& e : entries_)
+    if (std::find(ids.begin(), ids.end(), e.Id) == ids.end()) r.entries_.push_back(e);
+  return r;
+}
+
 int TStreamRegistry::IdOfClass(const std::type_info& type) const {
   for (const Entry& e : entries_)
     if (*e.Class->Type == type) return e.Id;
   return -1;
 }
-
-TStreamProgressScope::TStreamProgressScope(IProgress* sink) : previous_(gStreamProgress) {
-  gStreamProgress = sink;
-}
-TStreamProgressScope::~TStreamProgressScope() { gStreamProgress = previous_; }
-IProgress* StreamProgress() { return gStreamProgress; }
 
 // ---------------------------------------------------------------------------------------------
 // Stream

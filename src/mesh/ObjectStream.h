@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -132,6 +133,9 @@ class TStreamRegistry {
   int IdOfClass(const std::type_info& type) const;
   int IdOfClass(const TClassInfo* cls) const { return IdOfClass(*cls->Type); }
   bool Empty() const { return entries_.empty(); }
+  // The same registry without the entries of these ids: what a reader of an earlier version,
+  // which did not know those classes, works with.
+  TStreamRegistry Without(std::initializer_list<std::uint16_t> ids) const;
   int Count() const { return static_cast<int>(entries_.size()); }
 
  private:
@@ -142,7 +146,8 @@ class TStreamRegistry {
   std::vector<Entry> entries_;
 };
 
-// The process-wide registry, filled with the stream's own and the mesh classes on first use.
+// The process-wide registry, filled with the stream's own and the mesh classes on first use;
+// the program adds the classes of the layers above when it starts.
 TStreamRegistry& StreamRegistry();
 
 // Progress of a long stream operation: a bar with a minimum, a maximum and a position.
@@ -152,21 +157,6 @@ class IProgress {
   virtual void SetRange(int minimum, int maximum) = 0;
   virtual void SetPosition(int position) = 0;
 };
-
-// While one of these lives, the mesh records report their progress through the sink.
-// Project and stack files turn it on; in-memory copies leave it off.
-class TStreamProgressScope {
- public:
-  explicit TStreamProgressScope(IProgress* sink);
-  ~TStreamProgressScope();
-  TStreamProgressScope(const TStreamProgressScope&) = delete;
-  TStreamProgressScope& operator=(const TStreamProgressScope&) = delete;
-
- private:
-  IProgress* previous_;
-};
-// The sink while a project or stack file is read or written, else none.
-IProgress* StreamProgress();
 
 // A byte stream over a file opened for reading, a file created for writing, or memory, with
 // the object protocol on top. Reads go through one reused buffer.
@@ -191,6 +181,10 @@ class TObjectStream {
   TObjectStream& operator=(const TObjectStream&) = delete;
 
   const TStreamRegistry& Registry() const { return *registry_; }
+  // The progress display the records of a long stream report to: project and stack files set
+  // the window's, in-memory copies leave none.
+  IProgress* Progress() const { return progress_; }
+  void SetProgress(IProgress* progress) { progress_ = progress; }
   void SetRegistry(const TStreamRegistry& registry) {
     registry_ = &registry;
     idCache_ = {};
@@ -361,6 +355,7 @@ class TObjectStream {
   TMode mode_;
   bool writable_ = false;
   const TStreamRegistry* registry_;
+  IProgress* progress_ = nullptr;
   std::vector<std::uint8_t> buf_;
   std::size_t pos_ = 0;        // read or write position in buf_
   std::size_t end_ = 0;        // valid bytes in buf_

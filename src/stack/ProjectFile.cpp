@@ -41,7 +41,7 @@ TProject ReadProject(TObjectStream& s) {
 
 TProject ReadProject(const std::string& fileName, IProgress* progress) {
   TObjectStream s(fileName, TObjectStream::TFileMode::Read);
-  TStreamProgressScope scope(progress);
+  s.SetProgress(progress);
   return ReadProject(s);
 }
 
@@ -56,7 +56,7 @@ void WriteProject(const std::string& fileName, const TMultiObjData& state, const
   TSafeFileWriter out(fileName);
   {
     TObjectStream s(out);
-    TStreamProgressScope scope(progress);
+    s.SetProgress(progress);
     WriteProject(s, state, stack);
     s.Close();
   }

@@ -67,6 +67,9 @@ class TQuietWindow : public IStackWindow {
   void BeginWait() override {}
   void EndWait() override {}
   IProgress& Progress() override { return progress_; }
+  ISculptFileChooser* SculptChooser() override { return Chooser; }
+
+  ISculptFileChooser* Chooser = nullptr;  // none: a sculpt command waits for its file
 
   // The errors the controller reported, oldest first.
   const std::vector<std::string>& Errors() const { return errors_; }

@@ -83,6 +83,7 @@ void TStackController::NewStack(const TStackTarget& target) {
 void TStackController::ShowNewStack() {
   stack_->List = this;
   stack_->WaitCursor = &window_;
+  stack_->SculptChooser = window_.SculptChooser();
   ShowGoalEntries();
   FillCommandList();
   current_ = 0;
@@ -159,7 +160,8 @@ void TStackController::AddCommand(const TCommandDescriptor& descriptor,
     }
   }
 
-  std::unique_ptr<TStackCommand> command = CreateCommand(descriptor.CommandId, stack_.get());
+  std::unique_ptr<TStackCommand> command =
+      stack_->Target ? stack_->Target->CreateCommand(descriptor.CommandId, stack_.get()) : nullptr;
   if (command) {
     const std::int32_t id = descriptor.CommandId;
     if (id < 1 || id > 9) command->Prepare();
@@ -277,6 +279,7 @@ void TStackController::FreeStack() {
     if (stack_->Command(current_)) stack_->Command(current_)->Release();
     stack_->List = nullptr;
     stack_->WaitCursor = nullptr;
+    stack_->SculptChooser = nullptr;
     stack_.reset();
   }
   current_ = selected_ = -1;
@@ -453,6 +456,7 @@ bool TStackController::LoadProject(const std::string& fileName) {
     stack_ = std::move(project.Stack);
     stack_->List = this;
     stack_->WaitCursor = &window_;
+    stack_->SculptChooser = window_.SculptChooser();
     // The stored edit state is the state before the first command: nothing is replayed, and
     // the commands' indices and Ids refer to these very meshes.
     stack_->SetPristine(*live_);

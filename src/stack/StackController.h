@@ -79,6 +79,9 @@ class IStackWindow : public IMorphNamer, public IWaitCursor {
   virtual void Redraw() = 0;
   // The status bar's progress bar, driven while project and stack files are read and written.
   virtual IProgress& Progress() = 0;
+  // The file dialog of "Use sculpted shape"; a window without one gives none, and such commands
+  // wait for their file.
+  virtual ISculptFileChooser* SculptChooser() { return nullptr; }
 };
 
 // The questions and errors of the stack and project files.

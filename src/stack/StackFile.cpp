@@ -65,7 +65,7 @@ std::unique_ptr<TStackMng> ReadStack(TObjectStream& s) {
 
 std::unique_ptr<TStackMng> ReadStackFile(const std::string& fileName, IProgress* progress) {
   TObjectStream s(fileName, TObjectStream::TFileMode::Read);
-  TStreamProgressScope scope(progress);
+  s.SetProgress(progress);
   return ReadStack(s);
 }
 
@@ -73,7 +73,7 @@ void WriteStackFile(const std::string& fileName, const TStackMng& stack, IProgre
   TSafeFileWriter out(fileName);
   {
     TObjectStream s(out);
-    TStreamProgressScope scope(progress);
+    s.SetProgress(progress);
     s.Put(stack);
     s.Close();
   }

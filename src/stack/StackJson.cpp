@@ -246,11 +246,13 @@ TJson ViewJson(const TStatusInfo& v, const std::string& path) {
 }
 
 // The kind of every command class the target offers, by stream id.
-std::map<std::uint16_t, std::int32_t> KindsByStreamId(const TStackTarget& target) {
-  std::map<std::uint16_t, std::int32_t> kinds;
+std::map<std::uint16_t, const TKindInfo*> KindsByStreamId(const TStackTarget& target) {
+  std::map<std::uint16_t, const TKindInfo*> kinds;
   for (const auto& item : target.Commands) {
     const auto& d = static_cast<const TCommandDescriptor&>(*item);
-    if (auto c = CreateCommand(d.CommandId, nullptr)) kinds.emplace(c->StreamId(), d.CommandId);
+    const TKindInfo* kind = target.FindKind(d.CommandId);
+    if (auto c = kind && kind->Factory ? kind->Factory(nullptr) : nullptr)
+      kinds.emplace(c->StreamId(), kind);
   }
   return kinds;
 }
@@ -268,7 +270,7 @@ void ReadFieldsInto(TStackCommand& c, const TJson& fields, const std::string& pa
                     const std::string& source);
 
 TJson CommandJson(const TStackMng& stack, std::int32_t index,
-                  const std::map<std::uint16_t, std::int32_t>& kinds) {
+                  const std::map<std::uint16_t, const TKindInfo*>& kinds) {
   TStackCommand& c = *stack.Command(index);
   const std::string path = Element("commands", static_cast<std::size_t>(index));
   TJson j;
@@ -282,8 +284,8 @@ TJson CommandJson(const TStackMng& stack, std::int32_t index,
     if (kind == kinds.end())
       throw EStackJson(path + ": a command of stream class " + std::to_string(c.StreamId()) +
                        ", a kind the JSON form has no name for");
-    j["kind"] = CommandKindName(kind->second);
-    fresh = CreateCommand(kind->second, nullptr);
+    j["kind"] = kind->second->KindName;
+    fresh = kind->second->Factory(nullptr);
   }
   TJsonOut now(path), start(path);
   c.Fields(now);
@@ -691,12 +693,13 @@ std::unique_ptr<TStackCommand> ReadCommand(const TJson& j, std::size_t index, TS
     c = std::make_unique<TSCInit>(&stack);
     c->Caption = stack.Target->Description;
   } else {
-    const std::int32_t id = CommandKindOfName(kind);
+    const TKindInfo* known = stack.Target->FindKind(kind);
+    const std::int32_t id = known ? known->CommandId : -1;
     if (id < 0) Fail(source, Member(path, "kind"), "unknown command kind \"" + kind + "\"");
     if (!stack.Target->FindDescriptor(id))
       Fail(source, Member(path, "kind"),
            "\"" + kind + "\" is not a command of this stack's target");
-    c = CreateCommand(id, &stack);
+    c = stack.Target->CreateCommand(id, &stack);
     if (!c) Fail(source, Member(path, "kind"), "\"" + kind + "\" is not built in this program");
   }
   TJsonIn in(j, path, source, kind);
@@ -767,7 +770,8 @@ std::string StackToJson(const TStackMng& stack) {
   if (stack.Commands.Capacity() != GrownCapacity(10, count, TCollection::kDelta))
     root["capacity"] = stack.Commands.Capacity();
   const TStackTarget* target = stack.Target ? stack.Target : FindStackTarget(stack.TargetId);
-  const auto kinds = target ? KindsByStreamId(*target) : std::map<std::uint16_t, std::int32_t>();
+  const auto kinds =
+      target ? KindsByStreamId(*target) : std::map<std::uint16_t, const TKindInfo*>();
   TJson commands = TJson::array();
   for (std::int32_t i = 0; i < count; ++i) {
     TJson c = CommandJson(stack, i, kinds);

@@ -25,13 +25,13 @@ std::unique_ptr<TStreamableObject> TCommandCollection::GetItem(TObjectStream& s)
   s.Seek(at);
   if (!s.Registry().ClassOfId(id)) s.FailAt(at, "unknown command kind " + std::to_string(id));
   auto command = TTypedCollection<TStackCommand>::GetItem(s);
-  if (IProgress* p = StreamProgress()) p->SetPosition(Count() + 1);
+  if (IProgress* p = s.Progress()) p->SetPosition(Count() + 1);
   return command;
 }
 
 void TCommandCollection::PutItem(TObjectStream& s, const TStreamableObject& item) const {
   s.Put(item);
-  if (IProgress* p = StreamProgress()) p->SetPosition(IndexOf(&item) + 1);
+  if (IProgress* p = s.Progress()) p->SetPosition(IndexOf(&item) + 1);
 }
 
 TStackMng::TStackMng(TObjectStream& s) {
@@ -39,7 +39,7 @@ TStackMng::TStackMng(TObjectStream& s) {
   TargetId = s.ReadInt32();
   // The command count only sizes the progress display; the collection carries its own.
   const std::int32_t count = s.ReadInt32();
-  IProgress* progress = StreamProgress();
+  IProgress* progress = s.Progress();
   if (progress) progress->SetRange(0, std::max(count, 0));
   s.GetHeader(ClassOf<TCollection>());
   Commands.LoadFrom(s);
@@ -53,7 +53,7 @@ void TStackMng::Store(TObjectStream& s) const {
   s.WriteInt32(Reserved);
   s.WriteInt32(TargetId);
   s.WriteInt32(Commands.Count());
-  IProgress* progress = StreamProgress();
+  IProgress* progress = s.Progress();
   if (progress) progress->SetRange(0, Commands.Count());
   s.Put(Commands);
   if (progress) progress->SetPosition(0);

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "mesh/Collection.h"
@@ -44,6 +46,16 @@ class TWaitCursorScope {
 
  private:
   IWaitCursor* cursor_;
+};
+
+// The file dialog of "Use sculpted shape" ("*.obj" and "*.obz"); the owner of the stack hands
+// the window's to the manager, and a stack without one asks nothing: its command is only given
+// its file through SetFile (the batch tool, recipes).
+class ISculptFileChooser {
+ public:
+  virtual ~ISculptFileChooser() = default;
+  // The chosen file, none when cancelled. `current` is the file the command holds, if any.
+  virtual std::optional<std::string> ChooseSculptFile(const std::string& current) = 0;
 };
 
 // The commands of a stack. While a project or stack file is read or written, every command
@@ -94,6 +106,7 @@ class TStackMng : public TStreamableObject {
   TCommandCollection Commands{10};
   ICommandLines* List = nullptr;
   IWaitCursor* WaitCursor = nullptr;
+  ISculptFileChooser* SculptChooser = nullptr;
 
  private:
   TObjectStream copies_;  // reused for every copy of the pristine state

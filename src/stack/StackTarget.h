@@ -86,35 +86,6 @@ class TSGCreateMorph : public TStackGoal {
   void Run(IMorphNamer& namer, TMultiObjData& live, TMultiObjData& pristine) override;
 };
 
-class TStackTarget : public TStreamableObject {
- public:
-  static constexpr std::string_view kClassName = "TStackTarget";
-  static constexpr std::uint16_t kStreamId = 6028;
-
-  TStackTarget() = default;
-  explicit TStackTarget(TObjectStream& s);
-  std::uint16_t StreamId() const override { return kStreamId; }
-  void Store(TObjectStream& s) const override;
-
-  const TCommandDescriptor* FindDescriptor(std::int32_t commandId) const;
-
-  std::int32_t Reserved = 0;
-  std::int32_t Id = -1;
-  std::string Name;
-  std::string Description;
-  TTypedCollection<TCommandDescriptor> Commands{10};
-  TTypedCollection<TStackGoal> Goals{4};
-};
-
-// The registered targets: exactly one, "Modify geometries to create a morph target".
-const TTypedCollection<TStackTarget>& StackTargets();
-const TStackTarget* FindStackTarget(std::int32_t id);
-
-// The name of a command kind in the text forms of a stack ("select-group"), or nullptr for an
-// unknown kind; and the kind of such a name, or -1.
-const char* CommandKindName(std::int32_t commandId);
-std::int32_t CommandKindOfName(std::string_view name);
-
 // One command kind as the program offers it: its stored descriptor, its name in text forms,
 // its button on a tool page, and how to make one.
 struct TKindInfo {
@@ -132,21 +103,45 @@ struct TKindInfo {
   bool HasFlag(int bit) const { return (Flags() & flags::Bit(bit)) != 0; }
 };
 
-// A tool page of command buttons, which is also a heading of the Add command dialog: it holds
-// the kinds whose flags carry its bit.
-struct TCommandPage {
-  const char* Caption;
-  int Bit;
+class TStackTarget : public TStreamableObject {
+ public:
+  static constexpr std::string_view kClassName = "TStackTarget";
+  static constexpr std::uint16_t kStreamId = 6028;
+
+  TStackTarget() = default;
+  explicit TStackTarget(TObjectStream& s);
+  std::uint16_t StreamId() const override { return kStreamId; }
+  void Store(TObjectStream& s) const override;
+
+  const TCommandDescriptor* FindDescriptor(std::int32_t commandId) const;
+  // The kind of this id, or of this name in text forms ("select-group"); none when the target
+  // does not offer it.
+  const TKindInfo* FindKind(std::int32_t commandId) const;
+  const TKindInfo* FindKind(std::string_view kindName) const;
+  // A new command of this kind for the manager, or none when the target does not offer the
+  // kind or it is not built.
+  std::unique_ptr<TStackCommand> CreateCommand(std::int32_t commandId, TStackMng* manager) const;
+
+  std::int32_t Reserved = 0;
+  std::int32_t Id = -1;
+  std::string Name;
+  std::string Description;
+  TTypedCollection<TCommandDescriptor> Commands{10};
+  TTypedCollection<TStackGoal> Goals{4};
+  // How the offered kinds are made and named. Not stored: the program that registers the
+  // target gives it its kinds, and a target read from a stream has none.
+  std::span<const TKindInfo> Kinds;
 };
 
-// The command kinds of the one target, in registry (menu) order, and the command pages in
-// window order.
-std::span<const TKindInfo> CommandKinds();
-std::span<const TCommandPage> CommandPages();
-// The kinds with a button on this page, in button order.
-std::vector<const TKindInfo*> PageKinds(const TCommandPage& page);
+// The registered targets. The program registers its one target, "Modify geometries to create
+// a morph target", with its command kinds when it assembles the core (AssembleCore).
+const TTypedCollection<TStackTarget>& StackTargets();
+const TStackTarget* FindStackTarget(std::int32_t id);
+// Adds a target; one of an Id already registered is dropped. Done once, at start.
+void RegisterStackTarget(std::unique_ptr<TStackTarget> target);
 
-// A new command of this kind for the manager, or none when the kind is not built.
-std::unique_ptr<TStackCommand> CreateCommand(std::int32_t commandId, TStackMng* manager);
+// Registers the stream classes of the stack layer: the edit state, the stack, its target and
+// the commands this layer defines (the initial command and the selections).
+void RegisterStackStreamClasses(TStreamRegistry& registry);
 
 }  // namespace tarvel

@@ -28,6 +28,7 @@
 #include "app/QtParamPanel.h"
 #include "app/SceneTree.h"
 #include "app/StackDialogs.h"
+#include "commands/Kinds.h"
 
 namespace tarvel::test {
 namespace {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/StackDialogs.h"
+#include "commands/Kinds.h"
 
 namespace tarvel {
 namespace {

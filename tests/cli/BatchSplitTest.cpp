@@ -81,9 +81,9 @@ TEST_F(BatchSplitTest, WritesWhatApplyWritesWithTheSameStack) {
     std::optional<std::string> ChooseSculptFile(const std::string&) override { return File; }
   } chooser;
   chooser.File = sculpt_;
-  SetSculptFileChooser(&chooser);
   {
     test::TFakeWindow window;
+    window.Chooser = &chooser;
     TStackController controller(window);
     ASSERT_NE(controller.Live().AddObjFile(kFigureFile), nullptr);
     controller.NewStack(*StackTargets()[0]);
@@ -93,7 +93,6 @@ TEST_F(BatchSplitTest, WritesWhatApplyWritesWithTheSameStack) {
     edit.Type(0.5);
     ASSERT_TRUE(controller.SaveStack((dir_.Path() / "sculpt.stk").string()));
   }
-  SetSculptFileChooser(nullptr);
   // The figure compressed, to be read through zlib.
   {
     const std::string packed = (dir_.Path() / "figure.obz").string();

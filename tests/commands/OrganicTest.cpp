@@ -21,10 +21,6 @@
 
 namespace tarvel {
 
-// Declared here as the stream's registry file declares them.
-void RegisterMeshStreamClasses(TStreamRegistry& registry);
-void RegisterStackStreamClasses(TStreamRegistry& registry);
-
 namespace {
 
 using test::BaseHex;
@@ -628,12 +624,7 @@ TEST_F(OrganicStackTest, StoredStackRelinksOnAnotherCopyOfTheFigure) {
 
 // The stream classes of the version before the organic modifiers.
 TStreamRegistry PreviousRegistry() {
-  TStreamRegistry r;
-  RegisterMeshStreamClasses(r);
-  RegisterEditStateStreamClasses(r);
-  r.Register(ClassOf<TMultiObjData>());
-  RegisterStackStreamClasses(r);
-  return r;
+  return StreamRegistry().Without({TSCInflate::kStreamId, TSCSmooth::kStreamId});
 }
 
 TEST_F(OrganicStackTest, ReadersWithoutTheNewKindsRefuseThemAndEarlierFilesStillLoad) {

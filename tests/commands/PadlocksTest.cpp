@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "commands/CommandFakes.h"
+#include "commands/Kinds.h"
 #include "commands/Transforms.h"
 #include "stack/EditStateFixture.h"
 #include "stack/StackController.h"

@@ -53,8 +53,6 @@ std::string Text6(double v) {
 
 // A chooser that hands out queued files.
 struct TChooser : ISculptFileChooser {
-  TChooser() { SetSculptFileChooser(this); }
-  ~TChooser() override { SetSculptFileChooser(nullptr); }
   std::optional<std::string> ChooseSculptFile(const std::string&) override {
     ++Asked;
     if (Files.empty()) return std::nullopt;
@@ -68,7 +66,7 @@ struct TChooser : ISculptFileChooser {
 
 class SculptTest : public ::testing::Test {
  protected:
-  SculptTest() : controller(window) {}
+  SculptTest() : controller(window) { window.Chooser = &chooser; }
 
   TObjData& LoadFigure(const std::string& text = test::kFigure) {
     return test::AddMesh(controller.Live(), dir, text);

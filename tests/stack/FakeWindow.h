@@ -173,6 +173,7 @@ class TFakeWindow : public IStackWindow {
   void RebuildSceneTree() override { ++SceneTreeRebuilds; }
   void ViewSettingsChanged() override { ++ViewChanges; }
   void Redraw() override { ++Redraws; }
+  ISculptFileChooser* SculptChooser() override { return Chooser; }
   void BeginWait() override {
     ++WaitDepth;
     ++Waits;
@@ -202,6 +203,7 @@ class TFakeWindow : public IStackWindow {
   int SceneTreeRebuilds = 0;
   int ViewChanges = 0;
   int Redraws = 0;
+  ISculptFileChooser* Chooser = nullptr;
   int WaitDepth = 0;
   int Waits = 0;  // hourglasses shown
   TFakeProgress ProgressBar;

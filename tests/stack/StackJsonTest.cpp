@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "commands/Kinds.h"
 #include "commands/Sculpt.h"
 #include "commands/Transforms.h"
 #include "stack/CommandFields.h"

@@ -20,6 +20,7 @@
 #include "app/QtParamPanel.h"
 #include "app/SceneTree.h"
 #include "app/StackDialogs.h"
+#include "commands/Kinds.h"
 #include "view/Viewport.h"
 
 namespace {
@@ -63,6 +64,7 @@ TGroup* GroupNamed(TMultiObjData& live, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tarvel::AssembleCore();
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Quillon");
   QApplication::setApplicationName("Tarvel");
