@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "commands/Organic.h"
+#include "commands/Sculpt.h"
 #include "stack/MultiObjData.h"
+#include "stack/StackFile.h"
 #include "stack/StackFileFixture.h"
 #include "stack/StackMng.h"
 
@@ -119,6 +122,40 @@ TEST(KindsTest, TheTargetMakesItsKindsAndAssemblingTwiceAddsNothing) {
   AssembleCore();
   EXPECT_EQ(StreamRegistry().Count(), classes);
   EXPECT_EQ(StackTargets().Count(), 1);
+}
+
+// The modifiers added after the stack file's first layout (inflate, smooth, sculpt) keep their
+// stored bytes, and their file reads back and writes unchanged.
+class ModifierKindsFileTest : public test::StackFileFixture {};
+
+TEST_F(ModifierKindsFileTest, MatchTheGoldenFileAndReadBackUnchanged) {
+  controller_.NewStack(Target());
+  Add(7);
+  Add<TSCInflate>(1501).Distance = 0.125;
+  auto& smooth = Add<TSCSmooth>(1502);
+  smooth.Iterations = 3;
+  smooth.Strength = 0.75;
+  smooth.KeepBorders = false;
+  auto& sculpt = Add<TSCUseSculpt>(TSCUseSculpt::kCommandId);
+  for (std::int32_t v = 0; v < Mesh().Vertices.Count(); ++v) {
+    const TObjVertex& p = Mesh().Vertices[v];
+    sculpt.Positions.insert(sculpt.Positions.end(), {p.X + 0.25 * v, p.Y - 0.5, p.Z * 2});
+  }
+  sculpt.FileName = "sculpt.obj";  // the stored name, free of the test's folder
+  sculpt.Strength = 0.5;
+
+  const std::string file = (dir_.Path() / "modifiers.stk").string();
+  ASSERT_TRUE(controller_.SaveStack(file));
+  const std::string golden = test::DataFile("modifier_kinds.stk");
+  if (test::UpdatingGolden())
+    std::filesystem::copy_file(file, golden, std::filesystem::copy_options::overwrite_existing);
+  EXPECT_EQ(test::FileBytes(file), test::FileBytes(golden)) << "the stored modifiers changed";
+
+  const std::unique_ptr<TStackMng> read = ReadStackFile(golden);
+  ASSERT_EQ(read->Count(), 5);
+  const std::string again = (dir_.Path() / "again.stk").string();
+  WriteStackFile(again, *read);
+  EXPECT_EQ(test::FileBytes(again), test::FileBytes(golden));
 }
 
 }  // namespace
