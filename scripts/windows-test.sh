@@ -27,7 +27,8 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=
   -DTARVEL_JSON_INCLUDE="$root/$dir/json-include" \
   -DGTest_DIR="$gtest/lib/cmake/GTest" -DTARVEL_GUI=OFF -DTARVEL_BENCHMARKS=OFF \
   -DTARVEL_WERROR="${TARVEL_WERROR:-OFF}" >/dev/null
-cmake --build "$dir" --target tarvel_tests tarvel-batch
+cmake --build "$dir" --target tarvel_tests tarvel-batch tarvel_layer_mesh tarvel_layer_stack \
+  tarvel_layer_commands
 
 # A Wine of our own, quiet, without the Mono and Gecko installers.
 export WINEPREFIX=$root/$dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -36,6 +37,8 @@ wineboot --init >/dev/null 2>&1 || true
 
 echo "== core tests under Wine"
 wine "$dir/tests/tarvel_tests.exe" --gtest_brief=1
+echo "== each layer of the core linked alone, under Wine"
+for layer in mesh stack commands; do wine "$dir/tests/tarvel_layer_$layer.exe"; done
 
 echo "== tarvel-batch apply, Linux and Windows"
 if [[ ! -x build/src/tarvel-batch ]]; then

@@ -1,4 +1,5 @@
-// The registry of stack targets and command kinds, and the goals a stack can run.
+// Stack targets (which command kinds a stack offers and how they are made and named), their
+// registry, and the goals a stack can run. The program's one target is built in commands/Kinds.cpp.
 #pragma once
 
 #include <cstdint>
