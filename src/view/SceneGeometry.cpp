@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "mesh/HugePageAdvice.h"
 #include "stack/StackCommand.h"
@@ -88,9 +89,10 @@ void TSceneGeometry::Build(const TMultiObjData& live, TStackCommand* overlay,
 }
 
 void TSceneGeometry::Reserve(const TMultiObjData& live, bool vertexPointsShown) {
-  // Enough for every face of every group: a polygon of n corners draws n corners, 3 (n - 2)
-  // triangle indices and n + 1 outline indices; a box 24 corners and 30 indices. The arrays
-  // are allocated once at that size and then filled in place, build after build.
+  // Enough for every face of every group: a polygon of n corners draws at most n corners,
+  // 3 (n - 2) triangle indices and n + 1 outline indices; a box 24 corners and 30 indices. The
+  // arrays are allocated once at that size and then filled in place, build after build; what
+  // shared corners leave unused is never touched.
   std::size_t corners = 0, faces = 0, groups = 0, points = 0;
   for (std::int32_t i = 0; i < live.MeshCount(); ++i) {
     const TObjData& mesh = *live.Mesh(i);
@@ -118,6 +120,11 @@ void TSceneGeometry::DrawMesh(const TObjData& mesh) {
   draw.FirstGroup = static_cast<std::uint32_t>(Groups.size());
   BuiltWhileTracking = BuiltWhileTracking || mesh.TrackingActive;
   VertexNormals(mesh);
+  materialColours_.clear();
+  if (mesh.ColourMode == 2)
+    mesh.Materials.ForEach([&](const TMaterial& m) {
+      SetColour(materialColours_.emplace_back().data(), m.ColorVector);
+    });
   mesh.Groups.ForEach([&](const TGroup& g) { AddGroup(mesh, draw.Mesh, g); });
   draw.GroupCount = static_cast<std::uint32_t>(Groups.size()) - draw.FirstGroup;
   Meshes.push_back(draw);
@@ -127,9 +134,10 @@ void TSceneGeometry::VertexNormals(const TObjData& mesh) {
   // Normals follow the shaped surface as it is now, so that moved parts and dialled morphs are
   // lit as they look. Each vertex takes the sum of the unit normals of every face that uses it,
   // shown or not, so that the shading of a seam neither breaks between groups nor changes
-  // with the side view.
-  ReserveHuge(normals_, static_cast<std::size_t>(mesh.Vertices.Count()) * 3);
-  normals_.assign(static_cast<std::size_t>(mesh.Vertices.Count()) * 3, 0.0f);
+  // with the side view. The fourth value tells whether the vertex has a normal at all.
+  const auto count = static_cast<std::size_t>(mesh.Vertices.Count());
+  ReserveHuge(normalSums_, count * 3);
+  normalSums_.assign(count * 3, 0.0f);
   mesh.Groups.ForEach([&](const TGroup& group) {
     for (const std::int32_t fi : group.Faces) {
       const auto corners = mesh.Faces.Corners(mesh.Faces[fi]);
@@ -137,23 +145,50 @@ void TSceneGeometry::VertexNormals(const TObjData& mesh) {
       const double l = std::sqrt(n.X * n.X + n.Y * n.Y + n.Z * n.Z);
       if (l <= 0) continue;
       for (const TFaceVert& c : corners) {
-        float* out = &normals_[static_cast<std::size_t>(c.VertexIndex) * 3];
+        float* out = &normalSums_[static_cast<std::size_t>(c.VertexIndex) * 3];
         out[0] += static_cast<float>(n.X / l);
         out[1] += static_cast<float>(n.Y / l);
         out[2] += static_cast<float>(n.Z / l);
       }
     }
   });
+  ReserveHuge(normals_, count * 4);
+  normals_.resize(count * 4);
+  for (std::size_t i = 0; i < count; ++i) {
+    const float* n = &normalSums_[i * 3];
+    std::int16_t* out = &normals_[i * 4];
+    SetNormal(out, n[0], n[1], n[2]);
+    out[3] = n[0] != 0 || n[1] != 0 || n[2] != 0;
+  }
+}
+
+std::uint32_t TSceneGeometry::AddCorner(const TDrawVertex& v, std::int32_t groupVertex) {
+  std::uint32_t* slot = groupVertex >= 0 && static_cast<std::size_t>(groupVertex) < shared_.size()
+                            ? &shared_[static_cast<std::size_t>(groupVertex)]
+                            : nullptr;
+  if (slot && *slot != kRestartIndex && std::memcmp(&Vertices[*slot], &v, sizeof(TDrawVertex)) == 0)
+    return *slot;
+  const auto index = static_cast<std::uint32_t>(Vertices.size());
+  Vertices.push_back(v);
+  if (slot) *slot = index;
+  return index;
 }
 
 void TSceneGeometry::AddGroup(const TObjData& mesh, std::int32_t meshIndex, const TGroup& group) {
   TGroupDraw draw;
   draw.Mesh = meshIndex;
   draw.Group = mesh.Groups.IndexOf(&group);
-  const auto firstCorner = static_cast<std::uint32_t>(Vertices.size());
   polygonSizes_.clear();
+  cornerIndices_.clear();
+  shared_.assign(static_cast<std::size_t>(group.Vertices.Count()), kRestartIndex);
 
   const std::uint8_t colourMode = mesh.ColourMode;
+  const bool perCorner = colourMode < 1 || colourMode > 3;
+  std::uint8_t groupColour[4], selected[4], unselected[4], none[4];
+  SetColour(groupColour, group.ColorVector);
+  SetColour(selected, kSelectedFace);
+  SetColour(unselected, kUnselectedFace);
+  SetColour(none, TColorVector{});
   bool anyShown = false;
   for (const std::int32_t fi : group.Faces) {
     const TObjFace& face = mesh.Faces[fi];
@@ -161,57 +196,48 @@ void TSceneGeometry::AddGroup(const TObjData& mesh, std::int32_t meshIndex, cons
     if (!face.Shown || corners.size() < 3) continue;
     anyShown = true;
 
-    std::uint8_t faceColour[4];
-    switch (colourMode) {
-      case 1:
-        SetColour(faceColour, group.ColorVector);
-        break;
-      case 2:
-        if (const TMaterial* m = mesh.Material(face.MaterialIndex))
-          SetColour(faceColour, m->ColorVector);
-        else
-          SetColour(faceColour, TColorVector{});
-        break;
-      case 3:
-        SetColour(faceColour, face.Selected ? kSelectedFace : kUnselectedFace);
-        break;
-      default:
-        break;  // each corner takes its vertex's display colour
+    const std::uint8_t* faceColour = none;  // colour mode 0: each corner its vertex's colour
+    if (colourMode == 1) {
+      faceColour = groupColour;
+    } else if (colourMode == 2) {
+      const std::int32_t m = face.MaterialIndex;
+      if (m >= 0 && static_cast<std::size_t>(m) < materialColours_.size())
+        faceColour = materialColours_[static_cast<std::size_t>(m)].data();
+    } else if (colourMode == 3) {
+      faceColour = face.Selected ? selected : unselected;
     }
-    const bool perCorner = colourMode < 1 || colourMode > 3;
 
     // Where the faces around a vertex cancel out, the polygon's own normal.
-    const TBaseVertex faceNormal = PolygonNormal(mesh, group, corners);
+    std::int16_t faceNormal[4];
+    bool faceNormalMade = false;
     for (const TFaceVert& c : corners) {
       TDrawVertex v;
       const TBaseVertex& p = CornerPosition(mesh, group, c);
       v.Position[0] = static_cast<float>(p.X);
       v.Position[1] = static_cast<float>(p.Y);
       v.Position[2] = static_cast<float>(p.Z);
-      const float* n = &normals_[static_cast<std::size_t>(c.VertexIndex) * 3];
-      if (n[0] != 0 || n[1] != 0 || n[2] != 0)
-        SetNormal(v.Normal, n[0], n[1], n[2]);
-      else
-        SetNormal(v.Normal, faceNormal.X, faceNormal.Y, faceNormal.Z);
-      if (c.TexVertIndex >= 0 && c.TexVertIndex < mesh.TexVerts.Count()) {
-        v.Tex[0] = static_cast<float>(mesh.TexVerts[c.TexVertIndex].X);
-        v.Tex[1] = static_cast<float>(mesh.TexVerts[c.TexVertIndex].Y);
-      } else {
-        v.Tex[0] = v.Tex[1] = 0;
+      const std::int16_t* n = &normals_[static_cast<std::size_t>(c.VertexIndex) * 4];
+      if (n[3] == 0) {
+        if (!faceNormalMade) {
+          const TBaseVertex fn = PolygonNormal(mesh, group, corners);
+          SetNormal(faceNormal, fn.X, fn.Y, fn.Z);
+          faceNormalMade = true;
+        }
+        n = faceNormal;
       }
+      std::copy(n, n + 3, v.Normal);
+      v.Normal[3] = 0;
       if (perCorner)
         SetColour(v.Colour, mesh.CornerVertex(c).Colour);
       else
         std::copy(faceColour, faceColour + 4, v.Colour);
-      const TObjVertex& vertex = mesh.CornerVertex(c);
-      std::uint8_t weight[4];
-      WeightColour(v.Colour, vertex.Selected ? 1.0f : vertex.SoftWeight, weight);
-      WeightColours.insert(WeightColours.end(), weight, weight + 4);
-      Vertices.push_back(v);
+      const std::int32_t groupVertex =
+          c.GroupVertexIndex < group.Vertices.Count() ? c.GroupVertexIndex : -1;
+      cornerIndices_.push_back(AddCorner(v, groupVertex));
     }
     polygonSizes_.push_back(static_cast<std::uint32_t>(corners.size()));
   }
-  AddIndices(firstCorner, draw);
+  AddIndices(draw);
   // A group with nothing shown has no box either: hidden parts stay hidden while the camera
   // moves.
   draw.Box.First = static_cast<std::uint32_t>(Indices.size());
@@ -220,24 +246,24 @@ void TSceneGeometry::AddGroup(const TObjData& mesh, std::int32_t meshIndex, cons
   Groups.push_back(draw);
 }
 
-void TSceneGeometry::AddIndices(std::uint32_t firstCorner, TGroupDraw& draw) {
+void TSceneGeometry::AddIndices(TGroupDraw& draw) {
   // Filled faces go as triangle fans, which software renderers draw far faster than polygons;
   // lines need the polygons themselves, so that no fan diagonal shows.
   draw.Faces.First = static_cast<std::uint32_t>(Indices.size());
-  std::uint32_t corner = firstCorner;
+  const std::uint32_t* corner = cornerIndices_.data();
   for (const std::uint32_t n : polygonSizes_) {
     for (std::uint32_t k = 1; k + 1 < n; ++k) {
-      Indices.push_back(corner);
-      Indices.push_back(corner + k);
-      Indices.push_back(corner + k + 1);
+      Indices.push_back(corner[0]);
+      Indices.push_back(corner[k]);
+      Indices.push_back(corner[k + 1]);
     }
     corner += n;
   }
   draw.Faces.Count = static_cast<std::uint32_t>(Indices.size()) - draw.Faces.First;
   draw.Outlines.First = static_cast<std::uint32_t>(Indices.size());
-  corner = firstCorner;
+  corner = cornerIndices_.data();
   for (const std::uint32_t n : polygonSizes_) {
-    for (std::uint32_t k = 0; k < n; ++k) Indices.push_back(corner + k);
+    Indices.insert(Indices.end(), corner, corner + n);
     Indices.push_back(kRestartIndex);
     corner += n;
   }
@@ -268,13 +294,39 @@ void TSceneGeometry::AddBox(const TGroup& group) {
       v.Position[1] = y[(c >> 1) & 1];
       v.Position[2] = z[c & 1];
       SetNormal(v.Normal, q.N[0], q.N[1], q.N[2]);
-      v.Tex[0] = v.Tex[1] = 0;
       SetColour(v.Colour, group.ColorVector);
-      WeightColours.insert(WeightColours.end(), v.Colour, v.Colour + 4);
       Indices.push_back(static_cast<std::uint32_t>(Vertices.size()));
       Vertices.push_back(v);
     }
     Indices.push_back(kRestartIndex);
+  }
+}
+
+void TSceneGeometry::BuildWeightColours(const TMultiObjData& live) {
+  // Every entry starts in its own colour, which the boxes keep; the corners of the faces, found
+  // again through the outlines in the order they were added, take their vertex's weight.
+  WeightColours.resize(Vertices.size() * 4);
+  for (std::size_t i = 0; i < Vertices.size(); ++i)
+    std::copy(Vertices[i].Colour, Vertices[i].Colour + 4, &WeightColours[i * 4]);
+  for (const TGroupDraw& draw : Groups) {
+    const TObjData* mesh = live.Mesh(draw.Mesh);
+    const TGroup* group = mesh ? mesh->Group(draw.Group) : nullptr;
+    if (!group) continue;
+    std::uint32_t at = draw.Outlines.First;
+    const std::uint32_t end = draw.Outlines.First + draw.Outlines.Count;
+    for (const std::int32_t fi : group->Faces) {
+      const TObjFace& face = mesh->Faces[fi];
+      const auto corners = mesh->Faces.Corners(face);
+      if (!face.Shown || corners.size() < 3) continue;
+      for (const TFaceVert& c : corners) {
+        const std::uint32_t index = at < end ? Indices[at++] : kRestartIndex;
+        if (index >= Vertices.size()) continue;
+        const TObjVertex& vertex = mesh->CornerVertex(c);
+        WeightColour(Vertices[index].Colour, vertex.Selected ? 1.0f : vertex.SoftWeight,
+                     &WeightColours[static_cast<std::size_t>(index) * 4]);
+      }
+      ++at;  // the polygon's end
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 // overlay lines. It makes no OpenGL call, so it is tested alone.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -34,14 +35,15 @@ constexpr TRgb8 kFullWeight{255, 72, 0};
 // The soft-weight colour of a corner: `base` at weight 0 blending into kFullWeight at 1.
 void WeightColour(const std::uint8_t base[4], float weight, std::uint8_t out[4]);
 
-// One polygon corner as the GPU reads it (32 bytes).
+// One polygon corner as the GPU reads it (24 bytes). The mesh is drawn untextured, so a
+// corner carries no texture coordinate. Corners of one group that come out alike (one group
+// vertex in one colour) share one entry.
 struct TDrawVertex {
   float Position[3];
-  std::int16_t Normal[4];  // unit normal x 32767; the fourth is padding
-  float Tex[2];
   std::uint8_t Colour[4];
+  std::int16_t Normal[4];  // unit normal x 32767; the fourth is padding, always 0
 };
-static_assert(sizeof(TDrawVertex) == 32);
+static_assert(sizeof(TDrawVertex) == 24);
 
 // One vertex point: an instance of the little cube (16 bytes).
 struct TPointInstance {
@@ -101,8 +103,10 @@ TGroupStyle StyleOf(const TObjData& mesh, const TGroup& group);
 class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
  public:
   // Everything again from the edit state, then the overlay of `overlay` (none for no command).
-  // The arrays keep their capacity between builds.
+  // The arrays keep their capacity between builds. WeightColours are left empty.
   void Build(const TMultiObjData& live, TStackCommand* overlay, bool vertexPointsShown);
+  // WeightColours for what the last Build made from `live`, which has not changed since.
+  void BuildWeightColours(const TMultiObjData& live);
 
   // IMeshRenderer
   void DrawMesh(const TObjData& mesh) override;
@@ -119,7 +123,7 @@ class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
 
   std::vector<TDrawVertex> Vertices;
   // One RGBA colour per entry of Vertices: the corner's soft weight as a colour, drawn in place
-  // of the others while the weights are shown.
+  // of the others while the weights are shown; made only when they are (BuildWeightColours).
   std::vector<std::uint8_t> WeightColours;
   std::vector<std::uint32_t> Indices;
   std::vector<TPointInstance> Points;
@@ -137,16 +141,26 @@ class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
   std::int32_t MeshIndex(const TObjData& mesh) const;
   void AddGroup(const TObjData& mesh, std::int32_t meshIndex, const TGroup& group);
   void AddBox(const TGroup& group);
-  // The polygons of the corners added since `firstCorner`, once as triangles and once as
-  // outlines.
-  void AddIndices(std::uint32_t firstCorner, TGroupDraw& draw);
+  // The index of `v` in Vertices: the entry made for the same group vertex when it is alike,
+  // else a new one.
+  std::uint32_t AddCorner(const TDrawVertex& v, std::int32_t groupVertex);
+  // The polygons of the group's corners (cornerIndices_, polygonSizes_), once as triangles and
+  // once as outlines.
+  void AddIndices(TGroupDraw& draw);
   void VertexNormals(const TObjData& mesh);
 
   const TMultiObjData* live_ = nullptr;
   bool pointsShown_ = false;
   std::vector<TMeshPos> pointVertices_;
-  std::vector<float> normals_;               // per mesh vertex, scratch
-  std::vector<std::uint32_t> polygonSizes_;  // corners of each face of the group, scratch
+  // Scratch, kept between builds: per mesh vertex its unit normal, and whether it has one;
+  // per group vertex the entry of Vertices made for it last; per corner of the group its entry;
+  // per face of the group its corner count; per material of the mesh its colour.
+  std::vector<float> normalSums_;
+  std::vector<std::int16_t> normals_;
+  std::vector<std::uint32_t> shared_;
+  std::vector<std::uint32_t> cornerIndices_;
+  std::vector<std::uint32_t> polygonSizes_;
+  std::vector<std::array<std::uint8_t, 4>> materialColours_;
 };
 
 // Pick ids travel through the colour buffer as four bytes, lowest first; 0 is nothing.

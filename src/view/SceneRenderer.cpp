@@ -144,6 +144,12 @@ std::unique_ptr<QOpenGLShaderProgram> Program(const char* vertex, const char* fr
 
 const void* Offset(std::size_t bytes) { return reinterpret_cast<const void*>(bytes); }
 
+// A corner of the ground, the one textured drawing: a draw vertex with its texture coordinate.
+struct TTexturedVertex {
+  TDrawVertex Corner;
+  float Tex[2];
+};
+
 TDrawVertex Corner(float x, float y, float z, float nx, float ny, float nz) {
   TDrawVertex v{};
   v.Position[0] = x;
@@ -239,20 +245,16 @@ void TSceneRenderer::CreateStaticGeometry() {
   Fill(cubeIndices_, cubeIndices.data(), cubeIndices.size() * sizeof(std::uint32_t));
 
   // The ground: a disk in y = 0 facing up, as a fan around its centre.
-  std::vector<TDrawVertex> ground;
-  TDrawVertex centre = Corner(0, 0, 0, 0, 1, 0);
-  centre.Tex[0] = centre.Tex[1] = 0.5f;
-  ground.push_back(centre);
+  std::vector<TTexturedVertex> ground;
+  ground.push_back({Corner(0, 0, 0, 0, 1, 0), {0.5f, 0.5f}});
   for (int i = 0; i <= kGroundSlices; ++i) {
     const double a = 2 * std::numbers::pi * i / kGroundSlices;
     const auto x = static_cast<float>(kGroundRadius * std::cos(a));
     const auto z = static_cast<float>(-kGroundRadius * std::sin(a));
-    TDrawVertex v = Corner(x, 0, z, 0, 1, 0);
-    v.Tex[0] = 0.5f + x / (2 * kGroundRadius);
-    v.Tex[1] = 0.5f - z / (2 * kGroundRadius);
-    ground.push_back(v);
+    ground.push_back({Corner(x, 0, z, 0, 1, 0),
+                      {0.5f + x / (2 * kGroundRadius), 0.5f - z / (2 * kGroundRadius)}});
   }
-  Fill(ground_, ground.data(), ground.size() * sizeof(TDrawVertex));
+  Fill(ground_, ground.data(), ground.size() * sizeof(TTexturedVertex));
 
   // The axes: red x, green y, blue z; their negative halves dotted.
   static constexpr float kColours[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
@@ -317,17 +319,24 @@ void TSceneRenderer::SetState(const TFrame& frame) {
   glPrimitiveRestartIndex(kRestartIndex);
 }
 
-void TSceneRenderer::BindDrawVertices(QOpenGLBuffer& buffer) {
+void TSceneRenderer::BindDrawVertices(QOpenGLBuffer& buffer, bool textured) {
   buffer.bind();
-  constexpr auto stride = static_cast<GLsizei>(sizeof(TDrawVertex));
+  const auto stride =
+      static_cast<GLsizei>(textured ? sizeof(TTexturedVertex) : sizeof(TDrawVertex));
   glEnableVertexAttribArray(kPosition);
   glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride,
                         Offset(offsetof(TDrawVertex, Position)));
   glEnableVertexAttribArray(kNormal);
   glVertexAttribPointer(kNormal, 3, GL_SHORT, GL_TRUE, stride,
                         Offset(offsetof(TDrawVertex, Normal)));
-  glEnableVertexAttribArray(kTex);
-  glVertexAttribPointer(kTex, 2, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TDrawVertex, Tex)));
+  if (textured) {
+    glEnableVertexAttribArray(kTex);
+    glVertexAttribPointer(kTex, 2, GL_FLOAT, GL_FALSE, stride,
+                          Offset(offsetof(TTexturedVertex, Tex)));
+  } else {
+    glDisableVertexAttribArray(kTex);
+    glVertexAttrib2f(kTex, 0, 0);
+  }
   glEnableVertexAttribArray(kColour);
   glVertexAttribPointer(kColour, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                         Offset(offsetof(TDrawVertex, Colour)));
@@ -384,7 +393,7 @@ void TSceneRenderer::DrawGround(const QMatrix4x4& viewProjection, const TFrame& 
   meshProgram_->setUniformValue("uTexture", 0);
   glActiveTexture(GL_TEXTURE0);
   groundTexture_->bind();
-  BindDrawVertices(ground_);
+  BindDrawVertices(ground_, true);
   // Seen from below, the ground shows only its corners.
   glPolygonMode(GL_FRONT, GL_FILL);
   glPolygonMode(GL_BACK, GL_POINT);
@@ -398,7 +407,7 @@ void TSceneRenderer::DrawGroups(const QMatrix4x4& viewProjection, const TFrame& 
                                 TPass pass) {
   if (geometry.Groups.empty()) return;
   UseLitProgram(viewProjection, MeshModel(), frame, pass, false, false);
-  BindDrawVertices(vertices_);
+  BindDrawVertices(vertices_, false);
   if (frame.ShowWeights && pass == TPass::Shade) {
     // The same corners in their soft-weight colours.
     weights_.bind();

@@ -102,6 +102,7 @@ void TViewport::RebuildIfNeeded() {
 void TViewport::UploadWeightsIfNeeded() {
   // The weights go to the GPU only while they are shown; the geometry stays as it is.
   if (!showWeights_ || weightsUploaded_ || dirty_ || !renderer_->Ready()) return;
+  geometry_->BuildWeightColours(Live());
   renderer_->UploadWeightColours(*geometry_);
   weightsUploaded_ = true;
 }
