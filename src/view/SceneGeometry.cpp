@@ -69,7 +69,7 @@ TGroupStyle StyleOf(const TObjData& mesh, const TGroup& group) {
 }
 
 void TSceneGeometry::Build(const TMultiObjData& live, TStackCommand* overlay,
-                           bool vertexPointsShown) {
+                           bool vertexPointsShown, bool outlines) {
   Vertices.clear();
   WeightColours.clear();
   Indices.clear();
@@ -80,7 +80,8 @@ void TSceneGeometry::Build(const TMultiObjData& live, TStackCommand* overlay,
   LineBatches.clear();
   pointVertices_.clear();
   BuiltWhileTracking = false;
-  Reserve(live, vertexPointsShown);
+  BuiltOutlines = outlines;
+  Reserve(live, vertexPointsShown, outlines);
   live_ = &live;
   pointsShown_ = vertexPointsShown;
   live.Render(*this);
@@ -88,7 +89,7 @@ void TSceneGeometry::Build(const TMultiObjData& live, TStackCommand* overlay,
   live_ = nullptr;
 }
 
-void TSceneGeometry::Reserve(const TMultiObjData& live, bool vertexPointsShown) {
+void TSceneGeometry::Reserve(const TMultiObjData& live, bool vertexPointsShown, bool outlines) {
   // Enough for every face of every group: a polygon of n corners draws at most n corners,
   // 3 (n - 2) triangle indices and n + 1 outline indices; a box 24 corners and 30 indices. The
   // arrays are allocated once at that size and then filled in place, build after build; what
@@ -102,7 +103,9 @@ void TSceneGeometry::Reserve(const TMultiObjData& live, bool vertexPointsShown) 
     if (vertexPointsShown) points += static_cast<std::size_t>(mesh.Vertices.Count());
   }
   ReserveHuge(Vertices, corners + 24 * groups);
-  ReserveHuge(Indices, 4 * corners - std::min(4 * corners, 5 * faces) + 30 * groups);
+  const std::size_t polygonIndices = outlines ? 4 * corners - std::min(4 * corners, 5 * faces)
+                                              : 3 * corners - std::min(3 * corners, 6 * faces);
+  ReserveHuge(Indices, polygonIndices + 30 * groups);
   ReserveHuge(Points, points);
   ReserveHuge(pointVertices_, points);
   Groups.reserve(groups);
@@ -262,7 +265,8 @@ void TSceneGeometry::AddIndices(TGroupDraw& draw) {
   draw.Faces.Count = static_cast<std::uint32_t>(Indices.size()) - draw.Faces.First;
   draw.Outlines.First = static_cast<std::uint32_t>(Indices.size());
   corner = cornerIndices_.data();
-  for (const std::uint32_t n : polygonSizes_) {
+  for (const std::uint32_t n :
+       BuiltOutlines ? std::span(polygonSizes_) : std::span<std::uint32_t>()) {
     Indices.insert(Indices.end(), corner, corner + n);
     Indices.push_back(kRestartIndex);
     corner += n;
@@ -304,7 +308,7 @@ void TSceneGeometry::AddBox(const TGroup& group) {
 
 void TSceneGeometry::BuildWeightColours(const TMultiObjData& live) {
   // Every entry starts in its own colour, which the boxes keep; the corners of the faces, found
-  // again through the outlines in the order they were added, take their vertex's weight.
+  // again through the triangles in the order they were added, take their vertex's weight.
   WeightColours.resize(Vertices.size() * 4);
   for (std::size_t i = 0; i < Vertices.size(); ++i)
     std::copy(Vertices[i].Colour, Vertices[i].Colour + 4, &WeightColours[i * 4]);
@@ -312,20 +316,26 @@ void TSceneGeometry::BuildWeightColours(const TMultiObjData& live) {
     const TObjData* mesh = live.Mesh(draw.Mesh);
     const TGroup* group = mesh ? mesh->Group(draw.Group) : nullptr;
     if (!group) continue;
-    std::uint32_t at = draw.Outlines.First;
-    const std::uint32_t end = draw.Outlines.First + draw.Outlines.Count;
+    std::size_t at = draw.Faces.First;
+    const std::size_t end = std::size_t{draw.Faces.First} + draw.Faces.Count;
     for (const std::int32_t fi : group->Faces) {
       const TObjFace& face = mesh->Faces[fi];
       const auto corners = mesh->Faces.Corners(face);
-      if (!face.Shown || corners.size() < 3) continue;
-      for (const TFaceVert& c : corners) {
-        const std::uint32_t index = at < end ? Indices[at++] : kRestartIndex;
+      const std::size_t n = corners.size();
+      if (!face.Shown || n < 3) continue;
+      if (at + 3 * (n - 2) > end || end > Indices.size()) break;
+      // The fan of a polygon: triangle k is corners 0, k + 1 and k + 2.
+      const std::uint32_t* fan = &Indices[at];
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t index = i == 0      ? fan[0]
+                                    : i + 1 < n ? fan[3 * (i - 1) + 1]
+                                                : fan[3 * (n - 3) + 2];
         if (index >= Vertices.size()) continue;
-        const TObjVertex& vertex = mesh->CornerVertex(c);
+        const TObjVertex& vertex = mesh->CornerVertex(corners[i]);
         WeightColour(Vertices[index].Colour, vertex.Selected ? 1.0f : vertex.SoftWeight,
                      &WeightColours[static_cast<std::size_t>(index) * 4]);
       }
-      ++at;  // the polygon's end
+      at += 3 * (n - 2);
     }
   }
 }

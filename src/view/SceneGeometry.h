@@ -103,8 +103,10 @@ TGroupStyle StyleOf(const TObjData& mesh, const TGroup& group);
 class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
  public:
   // Everything again from the edit state, then the overlay of `overlay` (none for no command).
-  // The arrays keep their capacity between builds. WeightColours are left empty.
-  void Build(const TMultiObjData& live, TStackCommand* overlay, bool vertexPointsShown);
+  // The arrays keep their capacity between builds. WeightColours are left empty; without
+  // `outlines` the groups' Outlines are too (they are drawn only in some view settings).
+  void Build(const TMultiObjData& live, TStackCommand* overlay, bool vertexPointsShown,
+             bool outlines = true);
   // WeightColours for what the last Build made from `live`, which has not changed since.
   void BuildWeightColours(const TMultiObjData& live);
 
@@ -134,18 +136,20 @@ class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
   // Whether any mesh was in its camera-move drawing while this was built (its vertex points
   // were then left out).
   bool BuiltWhileTracking = false;
+  // Whether the groups' Outlines were made.
+  bool BuiltOutlines = true;
 
  private:
   // Room for everything the state can draw, so the arrays never grow while they are filled.
-  void Reserve(const TMultiObjData& live, bool vertexPointsShown);
+  void Reserve(const TMultiObjData& live, bool vertexPointsShown, bool outlines);
   std::int32_t MeshIndex(const TObjData& mesh) const;
   void AddGroup(const TObjData& mesh, std::int32_t meshIndex, const TGroup& group);
   void AddBox(const TGroup& group);
   // The index of `v` in Vertices: the entry made for the same group vertex when it is alike,
   // else a new one.
   std::uint32_t AddCorner(const TDrawVertex& v, std::int32_t groupVertex);
-  // The polygons of the group's corners (cornerIndices_, polygonSizes_), once as triangles and
-  // once as outlines.
+  // The polygons of the group's corners (cornerIndices_, polygonSizes_), as triangles and,
+  // when BuiltOutlines, as outlines.
   void AddIndices(TGroupDraw& draw);
   void VertexNormals(const TObjData& mesh);
 
