@@ -49,12 +49,16 @@ const TBaseVertex& CornerPosition(const TObjData& mesh, const TGroup& group, con
 TBaseVertex PolygonNormal(const TObjData& mesh, const TGroup& group,
                           std::span<const TFaceVert> corners) {
   TBaseVertex n;
+  if (corners.empty()) return n;
+  const TBaseVertex* first = &CornerPosition(mesh, group, corners[0]);
+  const TBaseVertex* a = first;
   for (std::size_t i = 0; i < corners.size(); ++i) {
-    const TBaseVertex& a = CornerPosition(mesh, group, corners[i]);
-    const TBaseVertex& b = CornerPosition(mesh, group, corners[(i + 1) % corners.size()]);
-    n.X += (a.Y - b.Y) * (a.Z + b.Z);
-    n.Y += (a.Z - b.Z) * (a.X + b.X);
-    n.Z += (a.X - b.X) * (a.Y + b.Y);
+    const TBaseVertex* b =
+        i + 1 < corners.size() ? &CornerPosition(mesh, group, corners[i + 1]) : first;
+    n.X += (a->Y - b->Y) * (a->Z + b->Z);
+    n.Y += (a->Z - b->Z) * (a->X + b->X);
+    n.Z += (a->X - b->X) * (a->Y + b->Y);
+    a = b;
   }
   return n;
 }
@@ -137,7 +141,7 @@ void TSceneGeometry::VertexNormals(const TObjData& mesh) {
   // Normals follow the shaped surface as it is now, so that moved parts and dialled morphs are
   // lit as they look. Each vertex takes the sum of the unit normals of every face that uses it,
   // shown or not, so that the shading of a seam neither breaks between groups nor changes
-  // with the side view. The fourth value tells whether the vertex has a normal at all.
+  // with the side view. A vertex whose sum is 0 has no normal of its own.
   const auto count = static_cast<std::size_t>(mesh.Vertices.Count());
   ReserveHuge(normalSums_, count * 3);
   normalSums_.assign(count * 3, 0.0f);
@@ -155,25 +159,19 @@ void TSceneGeometry::VertexNormals(const TObjData& mesh) {
       }
     }
   });
-  ReserveHuge(normals_, count * 4);
-  normals_.resize(count * 4);
-  for (std::size_t i = 0; i < count; ++i) {
-    const float* n = &normalSums_[i * 3];
-    std::int16_t* out = &normals_[i * 4];
-    SetNormal(out, n[0], n[1], n[2]);
-    out[3] = n[0] != 0 || n[1] != 0 || n[2] != 0;
-  }
 }
 
-std::uint32_t TSceneGeometry::AddCorner(const TDrawVertex& v, std::int32_t groupVertex) {
-  std::uint32_t* slot = groupVertex >= 0 && static_cast<std::size_t>(groupVertex) < shared_.size()
-                            ? &shared_[static_cast<std::size_t>(groupVertex)]
-                            : nullptr;
-  if (slot && *slot != kRestartIndex && std::memcmp(&Vertices[*slot], &v, sizeof(TDrawVertex)) == 0)
-    return *slot;
+std::uint32_t TSceneGeometry::AddCorner(const TDrawVertex& v, std::int32_t groupVertex,
+                                        std::int32_t vertexNormal) {
+  TShared* slot = groupVertex >= 0 && static_cast<std::size_t>(groupVertex) < shared_.size()
+                      ? &shared_[static_cast<std::size_t>(groupVertex)]
+                      : nullptr;
+  if (slot && slot->Entry != kRestartIndex &&
+      std::memcmp(&Vertices[slot->Entry], &v, sizeof(TDrawVertex)) == 0)
+    return slot->Entry;
   const auto index = static_cast<std::uint32_t>(Vertices.size());
   Vertices.push_back(v);
-  if (slot) *slot = index;
+  if (slot) *slot = {index, vertexNormal};
   return index;
 }
 
@@ -183,7 +181,7 @@ void TSceneGeometry::AddGroup(const TObjData& mesh, std::int32_t meshIndex, cons
   draw.Group = mesh.Groups.IndexOf(&group);
   polygonSizes_.clear();
   cornerIndices_.clear();
-  shared_.assign(static_cast<std::size_t>(group.Vertices.Count()), kRestartIndex);
+  shared_.assign(static_cast<std::size_t>(group.Vertices.Count()), TShared{});
 
   const std::uint8_t colourMode = mesh.ColourMode;
   const bool perCorner = colourMode < 1 || colourMode > 3;
@@ -210,33 +208,38 @@ void TSceneGeometry::AddGroup(const TObjData& mesh, std::int32_t meshIndex, cons
       faceColour = face.Selected ? selected : unselected;
     }
 
-    // Where the faces around a vertex cancel out, the polygon's own normal.
-    std::int16_t faceNormal[4];
-    bool faceNormalMade = false;
     for (const TFaceVert& c : corners) {
       TDrawVertex v;
-      const TBaseVertex& p = CornerPosition(mesh, group, c);
-      v.Position[0] = static_cast<float>(p.X);
-      v.Position[1] = static_cast<float>(p.Y);
-      v.Position[2] = static_cast<float>(p.Z);
-      const std::int16_t* n = &normals_[static_cast<std::size_t>(c.VertexIndex) * 4];
-      if (n[3] == 0) {
-        if (!faceNormalMade) {
-          const TBaseVertex fn = PolygonNormal(mesh, group, corners);
-          SetNormal(faceNormal, fn.X, fn.Y, fn.Z);
-          faceNormalMade = true;
-        }
-        n = faceNormal;
-      }
-      std::copy(n, n + 3, v.Normal);
-      v.Normal[3] = 0;
       if (perCorner)
         SetColour(v.Colour, mesh.CornerVertex(c).Colour);
       else
         std::copy(faceColour, faceColour + 4, v.Colour);
+      const float* n = &normalSums_[static_cast<std::size_t>(c.VertexIndex) * 3];
+      const bool own = n[0] != 0 || n[1] != 0 || n[2] != 0;
       const std::int32_t groupVertex =
           c.GroupVertexIndex < group.Vertices.Count() ? c.GroupVertexIndex : -1;
-      cornerIndices_.push_back(AddCorner(v, groupVertex));
+      // The entry made for this group vertex with this vertex's normal sits at the same
+      // position with the same normal: only the colour can differ.
+      if (own && groupVertex >= 0) {
+        const TShared& slot = shared_[static_cast<std::size_t>(groupVertex)];
+        if (slot.Entry != kRestartIndex && slot.VertexNormal == c.VertexIndex &&
+            std::memcmp(Vertices[slot.Entry].Colour, v.Colour, 4) == 0) {
+          cornerIndices_.push_back(slot.Entry);
+          continue;
+        }
+      }
+      const TBaseVertex& p = CornerPosition(mesh, group, c);
+      v.Position[0] = static_cast<float>(p.X);
+      v.Position[1] = static_cast<float>(p.Y);
+      v.Position[2] = static_cast<float>(p.Z);
+      if (own) {
+        SetNormal(v.Normal, n[0], n[1], n[2]);
+      } else {
+        // Where the faces around a vertex cancel out, the polygon's own normal.
+        const TBaseVertex fn = PolygonNormal(mesh, group, corners);
+        SetNormal(v.Normal, fn.X, fn.Y, fn.Z);
+      }
+      cornerIndices_.push_back(AddCorner(v, groupVertex, own ? c.VertexIndex : -1));
     }
     polygonSizes_.push_back(static_cast<std::uint32_t>(corners.size()));
   }

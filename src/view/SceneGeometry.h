@@ -146,8 +146,10 @@ class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
   void AddGroup(const TObjData& mesh, std::int32_t meshIndex, const TGroup& group);
   void AddBox(const TGroup& group);
   // The index of `v` in Vertices: the entry made for the same group vertex when it is alike,
-  // else a new one.
-  std::uint32_t AddCorner(const TDrawVertex& v, std::int32_t groupVertex);
+  // else a new one. `vertexNormal` is the mesh vertex whose normal `v` carries, -1 for a
+  // polygon's own.
+  std::uint32_t AddCorner(const TDrawVertex& v, std::int32_t groupVertex,
+                          std::int32_t vertexNormal);
   // The polygons of the group's corners (cornerIndices_, polygonSizes_), as triangles and,
   // when BuiltOutlines, as outlines.
   void AddIndices(TGroupDraw& draw);
@@ -156,12 +158,17 @@ class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
   const TMultiObjData* live_ = nullptr;
   bool pointsShown_ = false;
   std::vector<TMeshPos> pointVertices_;
-  // Scratch, kept between builds: per mesh vertex its unit normal, and whether it has one;
-  // per group vertex the entry of Vertices made for it last; per corner of the group its entry;
-  // per face of the group its corner count; per material of the mesh its colour.
+  // The entry of Vertices made last for a group vertex, and the mesh vertex whose normal it
+  // carries (-1 for a polygon's own).
+  struct TShared {
+    std::uint32_t Entry = kRestartIndex;
+    std::int32_t VertexNormal = -1;
+  };
+  // Scratch, kept between builds: per mesh vertex the sum of its faces' unit normals; per group
+  // vertex its shared entry; per corner of the group its entry; per face of the group its
+  // corner count; per material of the mesh its colour.
   std::vector<float> normalSums_;
-  std::vector<std::int16_t> normals_;
-  std::vector<std::uint32_t> shared_;
+  std::vector<TShared> shared_;
   std::vector<std::uint32_t> cornerIndices_;
   std::vector<std::uint32_t> polygonSizes_;
   std::vector<std::array<std::uint8_t, 4>> materialColours_;
