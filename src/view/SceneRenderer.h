@@ -109,6 +109,10 @@ class TSceneRenderer : protected QOpenGLFunctions_3_3_Compatibility {
   int uploads_ = 0;
   int weightUploads_ = 0;
   std::unique_ptr<QOpenGLShaderProgram> meshProgram_;
+  // The same without texture and ids, for the shaded surfaces.
+  std::unique_ptr<QOpenGLShaderProgram> plainProgram_;
+  // The one of the two that UseLitProgram bound.
+  QOpenGLShaderProgram* lit_ = nullptr;
   std::unique_ptr<QOpenGLShaderProgram> lineProgram_;
   std::unique_ptr<QOpenGLVertexArrayObject> vao_;
   std::unique_ptr<QOpenGLTexture> groundTexture_;
