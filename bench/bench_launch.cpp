@@ -4,7 +4,8 @@
 // the viewport (the box of its teal background in the empty window) differs from the empty
 // scene in at least 90% of the pixels it differs in once the picture has settled. Medians of
 // several launches for the sample figure and the generated figures of 100 thousand and 1 million
-// vertices; the generated figures are written by bench_cold --write-figure.
+// vertices; the generated figures are written by bench_cold --write-figure. Beside each time,
+// the median peak resident memory of the window's process up to the settled picture.
 //
 // usage: bench_launch [--runs N] [--app PATH] [--baseline PATH] [--sizes sample,100000,1000000]
 // With --baseline, another build of the window (an earlier version) is launched round robin
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,15 +54,18 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   return pid;
 }
 
-void Stop(pid_t pid) {
-  if (pid <= 0) return;
+// Ends the process and returns its peak resident memory in MiB (0 when unknown).
+double Stop(pid_t pid) {
+  if (pid <= 0) return 0;
   ::kill(pid, SIGTERM);
+  struct rusage usage {};
   for (int i = 0; i < 200; ++i) {
-    if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
+    if (::wait4(pid, nullptr, WNOHANG, &usage) == pid) return usage.ru_maxrss / 1024.0;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ::kill(pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
+  ::wait4(pid, nullptr, 0, &usage);
+  return usage.ru_maxrss / 1024.0;
 }
 
 std::uint32_t Big32(const std::uint8_t* p) {
@@ -119,6 +124,7 @@ class TScreen {
 
 struct TLaunch {
   double FirstFrameMs = -1;
+  double PeakMiB = 0;  // peak resident memory of the window's process, up to the settled picture
   long SettledPixels = 0;              // viewport samples that differ from the empty scene
   std::vector<std::uint32_t> Settled;  // the last frame
 };
@@ -194,10 +200,14 @@ TLaunch Launch(const std::string& app, const std::string& figure,
             : (samples.push_back({ms, Differing(last, empty, box, screen.SampleWidth())}),
                samples.back().Differing >= 300);
     if ((shown && ms - lastChange > 1000) || ms > 60000) break;
-    if (::waitpid(pid, nullptr, WNOHANG) == pid) break;
+    siginfo_t ended{};
+    // Gone: left for Stop to reap, which reads its memory.
+    if (::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        ended.si_pid == pid)
+      break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  Stop(pid);
+  r.PeakMiB = Stop(pid);
   r.Settled = last;
   if (samples.empty()) return r;
   r.SettledPixels = samples.back().Differing;
@@ -275,8 +285,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("Launch to first drawn frame under Xvfb, software OpenGL (medians of %d)\n", runs);
-  std::printf("  %-12s %14s %16s", "figure", "first frame ms", "changed samples");
-  if (!baseline.empty()) std::printf(" %14s %8s", "baseline ms", "ratio");
+  std::printf("  %-12s %14s %16s %9s", "figure", "first frame ms", "changed samples", "peak MiB");
+  if (!baseline.empty())
+    std::printf(" %14s %8s %9s %8s", "baseline ms", "ratio", "peak MiB", "ratio");
   std::printf("\n");
   for (const std::string& size : sizes) {
     std::string figure = sample;
@@ -285,22 +296,25 @@ int main(int argc, char** argv) {
       const pid_t w = Spawn({cold, "--write-figure", size, figure}, {});
       ::waitpid(w, nullptr, 0);
     }
-    std::vector<double> times, baseTimes;
+    std::vector<double> times, baseTimes, peaks, basePeaks;
     long pixels = 0;
     bool missed = false;
     for (int i = 0; i < runs; ++i) {
       const TLaunch l = Launch(app, figure, empty, box, display, screenFile);
       if (l.FirstFrameMs >= 0) times.push_back(l.FirstFrameMs);
+      peaks.push_back(l.PeakMiB);
       missed = missed || l.FirstFrameMs < 0;
       pixels = l.SettledPixels;
       if (baseline.empty()) continue;
       const TLaunch b = Launch(baseline, figure, empty, box, display, screenFile);
       if (b.FirstFrameMs >= 0) baseTimes.push_back(b.FirstFrameMs);
+      basePeaks.push_back(b.PeakMiB);
       missed = missed || b.FirstFrameMs < 0;
     }
-    std::printf("  %-12s %14.0f %16ld", size.c_str(), Median(times), pixels);
+    std::printf("  %-12s %14.0f %16ld %9.0f", size.c_str(), Median(times), pixels, Median(peaks));
     if (!baseline.empty())
-      std::printf(" %14.0f %8.2f", Median(baseTimes), Median(times) / Median(baseTimes));
+      std::printf(" %14.0f %8.2f %9.0f %8.2f", Median(baseTimes), Median(times) / Median(baseTimes),
+                  Median(basePeaks), Median(peaks) / Median(basePeaks));
     std::printf("%s\n", missed ? "  (some launches showed nothing)" : "");
     std::fflush(stdout);
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "mesh/HugePageAdvice.h"
 #include "stack/StackCommand.h"
@@ -48,12 +49,16 @@ const TBaseVertex& CornerPosition(const TObjData& mesh, const TGroup& group, con
 TBaseVertex PolygonNormal(const TObjData& mesh, const TGroup& group,
                           std::span<const TFaceVert> corners) {
   TBaseVertex n;
+  if (corners.empty()) return n;
+  const TBaseVertex* first = &CornerPosition(mesh, group, corners[0]);
+  const TBaseVertex* a = first;
   for (std::size_t i = 0; i < corners.size(); ++i) {
-    const TBaseVertex& a = CornerPosition(mesh, group, corners[i]);
-    const TBaseVertex& b = CornerPosition(mesh, group, corners[(i + 1) % corners.size()]);
-    n.X += (a.Y - b.Y) * (a.Z + b.Z);
-    n.Y += (a.Z - b.Z) * (a.X + b.X);
-    n.Z += (a.X - b.X) * (a.Y + b.Y);
+    const TBaseVertex* b =
+        i + 1 < corners.size() ? &CornerPosition(mesh, group, corners[i + 1]) : first;
+    n.X += (a->Y - b->Y) * (a->Z + b->Z);
+    n.Y += (a->Z - b->Z) * (a->X + b->X);
+    n.Z += (a->X - b->X) * (a->Y + b->Y);
+    a = b;
   }
   return n;
 }
@@ -68,7 +73,7 @@ TGroupStyle StyleOf(const TObjData& mesh, const TGroup& group) {
 }
 
 void TSceneGeometry::Build(const TMultiObjData& live, TStackCommand* overlay,
-                           bool vertexPointsShown) {
+                           bool vertexPointsShown, bool outlines) {
   Vertices.clear();
   WeightColours.clear();
   Indices.clear();
@@ -79,7 +84,8 @@ void TSceneGeometry::Build(const TMultiObjData& live, TStackCommand* overlay,
   LineBatches.clear();
   pointVertices_.clear();
   BuiltWhileTracking = false;
-  Reserve(live, vertexPointsShown);
+  BuiltOutlines = outlines;
+  Reserve(live, vertexPointsShown, outlines);
   live_ = &live;
   pointsShown_ = vertexPointsShown;
   live.Render(*this);
@@ -87,10 +93,11 @@ void TSceneGeometry::Build(const TMultiObjData& live, TStackCommand* overlay,
   live_ = nullptr;
 }
 
-void TSceneGeometry::Reserve(const TMultiObjData& live, bool vertexPointsShown) {
-  // Enough for every face of every group: a polygon of n corners draws n corners, 3 (n - 2)
-  // triangle indices and n + 1 outline indices; a box 24 corners and 30 indices. The arrays
-  // are allocated once at that size and then filled in place, build after build.
+void TSceneGeometry::Reserve(const TMultiObjData& live, bool vertexPointsShown, bool outlines) {
+  // Enough for every face of every group: a polygon of n corners draws at most n corners,
+  // 3 (n - 2) triangle indices and n + 1 outline indices; a box 24 corners and 30 indices. The
+  // arrays are allocated once at that size and then filled in place, build after build; what
+  // shared corners leave unused is never touched.
   std::size_t corners = 0, faces = 0, groups = 0, points = 0;
   for (std::int32_t i = 0; i < live.MeshCount(); ++i) {
     const TObjData& mesh = *live.Mesh(i);
@@ -100,7 +107,9 @@ void TSceneGeometry::Reserve(const TMultiObjData& live, bool vertexPointsShown) 
     if (vertexPointsShown) points += static_cast<std::size_t>(mesh.Vertices.Count());
   }
   ReserveHuge(Vertices, corners + 24 * groups);
-  ReserveHuge(Indices, 4 * corners - std::min(4 * corners, 5 * faces) + 30 * groups);
+  const std::size_t polygonIndices = outlines ? 4 * corners - std::min(4 * corners, 5 * faces)
+                                              : 3 * corners - std::min(3 * corners, 6 * faces);
+  ReserveHuge(Indices, polygonIndices + 30 * groups);
   ReserveHuge(Points, points);
   ReserveHuge(pointVertices_, points);
   Groups.reserve(groups);
@@ -118,6 +127,11 @@ void TSceneGeometry::DrawMesh(const TObjData& mesh) {
   draw.FirstGroup = static_cast<std::uint32_t>(Groups.size());
   BuiltWhileTracking = BuiltWhileTracking || mesh.TrackingActive;
   VertexNormals(mesh);
+  materialColours_.clear();
+  if (mesh.ColourMode == 2)
+    mesh.Materials.ForEach([&](const TMaterial& m) {
+      SetColour(materialColours_.emplace_back().data(), m.ColorVector);
+    });
   mesh.Groups.ForEach([&](const TGroup& g) { AddGroup(mesh, draw.Mesh, g); });
   draw.GroupCount = static_cast<std::uint32_t>(Groups.size()) - draw.FirstGroup;
   Meshes.push_back(draw);
@@ -127,9 +141,10 @@ void TSceneGeometry::VertexNormals(const TObjData& mesh) {
   // Normals follow the shaped surface as it is now, so that moved parts and dialled morphs are
   // lit as they look. Each vertex takes the sum of the unit normals of every face that uses it,
   // shown or not, so that the shading of a seam neither breaks between groups nor changes
-  // with the side view.
-  ReserveHuge(normals_, static_cast<std::size_t>(mesh.Vertices.Count()) * 3);
-  normals_.assign(static_cast<std::size_t>(mesh.Vertices.Count()) * 3, 0.0f);
+  // with the side view. A vertex whose sum is 0 has no normal of its own.
+  const auto count = static_cast<std::size_t>(mesh.Vertices.Count());
+  ReserveHuge(normalSums_, count * 3);
+  normalSums_.assign(count * 3, 0.0f);
   mesh.Groups.ForEach([&](const TGroup& group) {
     for (const std::int32_t fi : group.Faces) {
       const auto corners = mesh.Faces.Corners(mesh.Faces[fi]);
@@ -137,7 +152,7 @@ void TSceneGeometry::VertexNormals(const TObjData& mesh) {
       const double l = std::sqrt(n.X * n.X + n.Y * n.Y + n.Z * n.Z);
       if (l <= 0) continue;
       for (const TFaceVert& c : corners) {
-        float* out = &normals_[static_cast<std::size_t>(c.VertexIndex) * 3];
+        float* out = &normalSums_[static_cast<std::size_t>(c.VertexIndex) * 3];
         out[0] += static_cast<float>(n.X / l);
         out[1] += static_cast<float>(n.Y / l);
         out[2] += static_cast<float>(n.Z / l);
@@ -146,14 +161,35 @@ void TSceneGeometry::VertexNormals(const TObjData& mesh) {
   });
 }
 
+std::uint32_t TSceneGeometry::AddCorner(const TDrawVertex& v, std::int32_t groupVertex,
+                                        std::int32_t vertexNormal) {
+  TShared* slot = groupVertex >= 0 && static_cast<std::size_t>(groupVertex) < shared_.size()
+                      ? &shared_[static_cast<std::size_t>(groupVertex)]
+                      : nullptr;
+  if (slot && slot->Entry != kRestartIndex &&
+      std::memcmp(&Vertices[slot->Entry], &v, sizeof(TDrawVertex)) == 0)
+    return slot->Entry;
+  const auto index = static_cast<std::uint32_t>(Vertices.size());
+  Vertices.push_back(v);
+  if (slot) *slot = {index, vertexNormal};
+  return index;
+}
+
 void TSceneGeometry::AddGroup(const TObjData& mesh, std::int32_t meshIndex, const TGroup& group) {
   TGroupDraw draw;
   draw.Mesh = meshIndex;
   draw.Group = mesh.Groups.IndexOf(&group);
-  const auto firstCorner = static_cast<std::uint32_t>(Vertices.size());
   polygonSizes_.clear();
+  cornerIndices_.clear();
+  shared_.assign(static_cast<std::size_t>(group.Vertices.Count()), TShared{});
 
   const std::uint8_t colourMode = mesh.ColourMode;
+  const bool perCorner = colourMode < 1 || colourMode > 3;
+  std::uint8_t groupColour[4], selected[4], unselected[4], none[4];
+  SetColour(groupColour, group.ColorVector);
+  SetColour(selected, kSelectedFace);
+  SetColour(unselected, kUnselectedFace);
+  SetColour(none, TColorVector{});
   bool anyShown = false;
   for (const std::int32_t fi : group.Faces) {
     const TObjFace& face = mesh.Faces[fi];
@@ -161,57 +197,53 @@ void TSceneGeometry::AddGroup(const TObjData& mesh, std::int32_t meshIndex, cons
     if (!face.Shown || corners.size() < 3) continue;
     anyShown = true;
 
-    std::uint8_t faceColour[4];
-    switch (colourMode) {
-      case 1:
-        SetColour(faceColour, group.ColorVector);
-        break;
-      case 2:
-        if (const TMaterial* m = mesh.Material(face.MaterialIndex))
-          SetColour(faceColour, m->ColorVector);
-        else
-          SetColour(faceColour, TColorVector{});
-        break;
-      case 3:
-        SetColour(faceColour, face.Selected ? kSelectedFace : kUnselectedFace);
-        break;
-      default:
-        break;  // each corner takes its vertex's display colour
+    const std::uint8_t* faceColour = none;  // colour mode 0: each corner its vertex's colour
+    if (colourMode == 1) {
+      faceColour = groupColour;
+    } else if (colourMode == 2) {
+      const std::int32_t m = face.MaterialIndex;
+      if (m >= 0 && static_cast<std::size_t>(m) < materialColours_.size())
+        faceColour = materialColours_[static_cast<std::size_t>(m)].data();
+    } else if (colourMode == 3) {
+      faceColour = face.Selected ? selected : unselected;
     }
-    const bool perCorner = colourMode < 1 || colourMode > 3;
 
-    // Where the faces around a vertex cancel out, the polygon's own normal.
-    const TBaseVertex faceNormal = PolygonNormal(mesh, group, corners);
     for (const TFaceVert& c : corners) {
       TDrawVertex v;
-      const TBaseVertex& p = CornerPosition(mesh, group, c);
-      v.Position[0] = static_cast<float>(p.X);
-      v.Position[1] = static_cast<float>(p.Y);
-      v.Position[2] = static_cast<float>(p.Z);
-      const float* n = &normals_[static_cast<std::size_t>(c.VertexIndex) * 3];
-      if (n[0] != 0 || n[1] != 0 || n[2] != 0)
-        SetNormal(v.Normal, n[0], n[1], n[2]);
-      else
-        SetNormal(v.Normal, faceNormal.X, faceNormal.Y, faceNormal.Z);
-      if (c.TexVertIndex >= 0 && c.TexVertIndex < mesh.TexVerts.Count()) {
-        v.Tex[0] = static_cast<float>(mesh.TexVerts[c.TexVertIndex].X);
-        v.Tex[1] = static_cast<float>(mesh.TexVerts[c.TexVertIndex].Y);
-      } else {
-        v.Tex[0] = v.Tex[1] = 0;
-      }
       if (perCorner)
         SetColour(v.Colour, mesh.CornerVertex(c).Colour);
       else
         std::copy(faceColour, faceColour + 4, v.Colour);
-      const TObjVertex& vertex = mesh.CornerVertex(c);
-      std::uint8_t weight[4];
-      WeightColour(v.Colour, vertex.Selected ? 1.0f : vertex.SoftWeight, weight);
-      WeightColours.insert(WeightColours.end(), weight, weight + 4);
-      Vertices.push_back(v);
+      const float* n = &normalSums_[static_cast<std::size_t>(c.VertexIndex) * 3];
+      const bool own = n[0] != 0 || n[1] != 0 || n[2] != 0;
+      const std::int32_t groupVertex =
+          c.GroupVertexIndex < group.Vertices.Count() ? c.GroupVertexIndex : -1;
+      // The entry made for this group vertex with this vertex's normal sits at the same
+      // position with the same normal: only the colour can differ.
+      if (own && groupVertex >= 0) {
+        const TShared& slot = shared_[static_cast<std::size_t>(groupVertex)];
+        if (slot.Entry != kRestartIndex && slot.VertexNormal == c.VertexIndex &&
+            std::memcmp(Vertices[slot.Entry].Colour, v.Colour, 4) == 0) {
+          cornerIndices_.push_back(slot.Entry);
+          continue;
+        }
+      }
+      const TBaseVertex& p = CornerPosition(mesh, group, c);
+      v.Position[0] = static_cast<float>(p.X);
+      v.Position[1] = static_cast<float>(p.Y);
+      v.Position[2] = static_cast<float>(p.Z);
+      if (own) {
+        SetNormal(v.Normal, n[0], n[1], n[2]);
+      } else {
+        // Where the faces around a vertex cancel out, the polygon's own normal.
+        const TBaseVertex fn = PolygonNormal(mesh, group, corners);
+        SetNormal(v.Normal, fn.X, fn.Y, fn.Z);
+      }
+      cornerIndices_.push_back(AddCorner(v, groupVertex, own ? c.VertexIndex : -1));
     }
     polygonSizes_.push_back(static_cast<std::uint32_t>(corners.size()));
   }
-  AddIndices(firstCorner, draw);
+  AddIndices(draw);
   // A group with nothing shown has no box either: hidden parts stay hidden while the camera
   // moves.
   draw.Box.First = static_cast<std::uint32_t>(Indices.size());
@@ -220,24 +252,25 @@ void TSceneGeometry::AddGroup(const TObjData& mesh, std::int32_t meshIndex, cons
   Groups.push_back(draw);
 }
 
-void TSceneGeometry::AddIndices(std::uint32_t firstCorner, TGroupDraw& draw) {
+void TSceneGeometry::AddIndices(TGroupDraw& draw) {
   // Filled faces go as triangle fans, which software renderers draw far faster than polygons;
   // lines need the polygons themselves, so that no fan diagonal shows.
   draw.Faces.First = static_cast<std::uint32_t>(Indices.size());
-  std::uint32_t corner = firstCorner;
+  const std::uint32_t* corner = cornerIndices_.data();
   for (const std::uint32_t n : polygonSizes_) {
     for (std::uint32_t k = 1; k + 1 < n; ++k) {
-      Indices.push_back(corner);
-      Indices.push_back(corner + k);
-      Indices.push_back(corner + k + 1);
+      Indices.push_back(corner[0]);
+      Indices.push_back(corner[k]);
+      Indices.push_back(corner[k + 1]);
     }
     corner += n;
   }
   draw.Faces.Count = static_cast<std::uint32_t>(Indices.size()) - draw.Faces.First;
   draw.Outlines.First = static_cast<std::uint32_t>(Indices.size());
-  corner = firstCorner;
-  for (const std::uint32_t n : polygonSizes_) {
-    for (std::uint32_t k = 0; k < n; ++k) Indices.push_back(corner + k);
+  corner = cornerIndices_.data();
+  for (const std::uint32_t n :
+       BuiltOutlines ? std::span(polygonSizes_) : std::span<std::uint32_t>()) {
+    Indices.insert(Indices.end(), corner, corner + n);
     Indices.push_back(kRestartIndex);
     corner += n;
   }
@@ -268,13 +301,45 @@ void TSceneGeometry::AddBox(const TGroup& group) {
       v.Position[1] = y[(c >> 1) & 1];
       v.Position[2] = z[c & 1];
       SetNormal(v.Normal, q.N[0], q.N[1], q.N[2]);
-      v.Tex[0] = v.Tex[1] = 0;
       SetColour(v.Colour, group.ColorVector);
-      WeightColours.insert(WeightColours.end(), v.Colour, v.Colour + 4);
       Indices.push_back(static_cast<std::uint32_t>(Vertices.size()));
       Vertices.push_back(v);
     }
     Indices.push_back(kRestartIndex);
+  }
+}
+
+void TSceneGeometry::BuildWeightColours(const TMultiObjData& live) {
+  // Every entry starts in its own colour, which the boxes keep; the corners of the faces, found
+  // again through the triangles in the order they were added, take their vertex's weight.
+  WeightColours.resize(Vertices.size() * 4);
+  for (std::size_t i = 0; i < Vertices.size(); ++i)
+    std::copy(Vertices[i].Colour, Vertices[i].Colour + 4, &WeightColours[i * 4]);
+  for (const TGroupDraw& draw : Groups) {
+    const TObjData* mesh = live.Mesh(draw.Mesh);
+    const TGroup* group = mesh ? mesh->Group(draw.Group) : nullptr;
+    if (!group) continue;
+    std::size_t at = draw.Faces.First;
+    const std::size_t end = std::size_t{draw.Faces.First} + draw.Faces.Count;
+    for (const std::int32_t fi : group->Faces) {
+      const TObjFace& face = mesh->Faces[fi];
+      const auto corners = mesh->Faces.Corners(face);
+      const std::size_t n = corners.size();
+      if (!face.Shown || n < 3) continue;
+      if (at + 3 * (n - 2) > end || end > Indices.size()) break;
+      // The fan of a polygon: triangle k is corners 0, k + 1 and k + 2.
+      const std::uint32_t* fan = &Indices[at];
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t index = i == 0      ? fan[0]
+                                    : i + 1 < n ? fan[3 * (i - 1) + 1]
+                                                : fan[3 * (n - 3) + 2];
+        if (index >= Vertices.size()) continue;
+        const TObjVertex& vertex = mesh->CornerVertex(corners[i]);
+        WeightColour(Vertices[index].Colour, vertex.Selected ? 1.0f : vertex.SoftWeight,
+                     &WeightColours[static_cast<std::size_t>(index) * 4]);
+      }
+      at += 3 * (n - 2);
+    }
   }
 }
 

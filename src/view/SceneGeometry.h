@@ -4,6 +4,7 @@
 // overlay lines. It makes no OpenGL call, so it is tested alone.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -34,14 +35,15 @@ constexpr TRgb8 kFullWeight{255, 72, 0};
 // The soft-weight colour of a corner: `base` at weight 0 blending into kFullWeight at 1.
 void WeightColour(const std::uint8_t base[4], float weight, std::uint8_t out[4]);
 
-// One polygon corner as the GPU reads it (32 bytes).
+// One polygon corner as the GPU reads it (24 bytes). The mesh is drawn untextured, so a
+// corner carries no texture coordinate. Corners of one group that come out alike (one group
+// vertex in one colour) share one entry.
 struct TDrawVertex {
   float Position[3];
-  std::int16_t Normal[4];  // unit normal x 32767; the fourth is padding
-  float Tex[2];
   std::uint8_t Colour[4];
+  std::int16_t Normal[4];  // unit normal x 32767; the fourth is padding, always 0
 };
-static_assert(sizeof(TDrawVertex) == 32);
+static_assert(sizeof(TDrawVertex) == 24);
 
 // One vertex point: an instance of the little cube (16 bytes).
 struct TPointInstance {
@@ -101,8 +103,12 @@ TGroupStyle StyleOf(const TObjData& mesh, const TGroup& group);
 class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
  public:
   // Everything again from the edit state, then the overlay of `overlay` (none for no command).
-  // The arrays keep their capacity between builds.
-  void Build(const TMultiObjData& live, TStackCommand* overlay, bool vertexPointsShown);
+  // The arrays keep their capacity between builds. WeightColours are left empty; without
+  // `outlines` the groups' Outlines are too (they are drawn only in some view settings).
+  void Build(const TMultiObjData& live, TStackCommand* overlay, bool vertexPointsShown,
+             bool outlines = true);
+  // WeightColours for what the last Build made from `live`, which has not changed since.
+  void BuildWeightColours(const TMultiObjData& live);
 
   // IMeshRenderer
   void DrawMesh(const TObjData& mesh) override;
@@ -119,7 +125,7 @@ class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
 
   std::vector<TDrawVertex> Vertices;
   // One RGBA colour per entry of Vertices: the corner's soft weight as a colour, drawn in place
-  // of the others while the weights are shown.
+  // of the others while the weights are shown; made only when they are (BuildWeightColours).
   std::vector<std::uint8_t> WeightColours;
   std::vector<std::uint32_t> Indices;
   std::vector<TPointInstance> Points;
@@ -130,23 +136,42 @@ class TSceneGeometry final : public IMeshRenderer, public IOverlayPainter {
   // Whether any mesh was in its camera-move drawing while this was built (its vertex points
   // were then left out).
   bool BuiltWhileTracking = false;
+  // Whether the groups' Outlines were made.
+  bool BuiltOutlines = true;
 
  private:
   // Room for everything the state can draw, so the arrays never grow while they are filled.
-  void Reserve(const TMultiObjData& live, bool vertexPointsShown);
+  void Reserve(const TMultiObjData& live, bool vertexPointsShown, bool outlines);
   std::int32_t MeshIndex(const TObjData& mesh) const;
   void AddGroup(const TObjData& mesh, std::int32_t meshIndex, const TGroup& group);
   void AddBox(const TGroup& group);
-  // The polygons of the corners added since `firstCorner`, once as triangles and once as
-  // outlines.
-  void AddIndices(std::uint32_t firstCorner, TGroupDraw& draw);
+  // The index of `v` in Vertices: the entry made for the same group vertex when it is alike,
+  // else a new one. `vertexNormal` is the mesh vertex whose normal `v` carries, -1 for a
+  // polygon's own.
+  std::uint32_t AddCorner(const TDrawVertex& v, std::int32_t groupVertex,
+                          std::int32_t vertexNormal);
+  // The polygons of the group's corners (cornerIndices_, polygonSizes_), as triangles and,
+  // when BuiltOutlines, as outlines.
+  void AddIndices(TGroupDraw& draw);
   void VertexNormals(const TObjData& mesh);
 
   const TMultiObjData* live_ = nullptr;
   bool pointsShown_ = false;
   std::vector<TMeshPos> pointVertices_;
-  std::vector<float> normals_;               // per mesh vertex, scratch
-  std::vector<std::uint32_t> polygonSizes_;  // corners of each face of the group, scratch
+  // The entry of Vertices made last for a group vertex, and the mesh vertex whose normal it
+  // carries (-1 for a polygon's own).
+  struct TShared {
+    std::uint32_t Entry = kRestartIndex;
+    std::int32_t VertexNormal = -1;
+  };
+  // Scratch, kept between builds: per mesh vertex the sum of its faces' unit normals; per group
+  // vertex its shared entry; per corner of the group its entry; per face of the group its
+  // corner count; per material of the mesh its colour.
+  std::vector<float> normalSums_;
+  std::vector<TShared> shared_;
+  std::vector<std::uint32_t> cornerIndices_;
+  std::vector<std::uint32_t> polygonSizes_;
+  std::vector<std::array<std::uint8_t, 4>> materialColours_;
 };
 
 // Pick ids travel through the colour buffer as four bytes, lowest first; 0 is nothing.

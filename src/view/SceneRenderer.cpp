@@ -1,5 +1,6 @@
 #include "view/SceneRenderer.h"
 
+#include <QByteArray>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLShaderProgram>
@@ -32,8 +33,11 @@ constexpr float kAxisLength = 3;
 
 // Faces, boxes and the ground; with uPoints the little cubes of the vertex points, one instance
 // per point, of half edge uSize around its centre. In the id pass the points are drawn once more
-// as single pixels, so that a point smaller than a pixel can still be picked.
-const char* const kVertexShader = R"(#version 330 compatibility
+// as single pixels, so that a point smaller than a pixel can still be picked. Built with PLAIN
+// defined, the program draws only untextured shaded surfaces: a software renderer sets up every
+// triangle's varyings, so the faces of a large mesh draw faster without texture coordinates
+// and ids.
+const char* const kVertexShader = R"(
 in vec3 aPosition;
 in vec3 aNormal;
 in vec2 aTex;
@@ -48,9 +52,11 @@ uniform float uMinSize;
 uniform bool uSinglePixels;
 out vec3 vWorld;
 out vec3 vNormal;
-out vec2 vTex;
 out vec4 vColour;
+#ifndef PLAIN
+out vec2 vTex;
 flat out int vId;
+#endif
 void main() {
   float size = uSize;
   if (uPoints) size = max(uSize, uMinSize * (uMvp * vec4(aCentre, 1.0)).w);
@@ -58,34 +64,40 @@ void main() {
   gl_Position = uMvp * p;
   vWorld = (uModel * p).xyz;
   vNormal = mat3(uModel) * aNormal;
-  vTex = aTex;
   vColour = aColour;
+#ifndef PLAIN
+  vTex = aTex;
   vId = uIdBase + (uPoints ? (uSinglePixels ? gl_VertexID : gl_InstanceID) : 0);
+#endif
 }
 )";
 
 // One white omni light without attenuation, a scene ambient of 0.2, the drawing colour as
 // ambient and diffuse colour of both sides.
-const char* const kLitFragmentShader = R"(#version 330 compatibility
+const char* const kLitFragmentShader = R"(
 in vec3 vWorld;
 in vec3 vNormal;
-in vec2 vTex;
 in vec4 vColour;
+#ifndef PLAIN
+in vec2 vTex;
 flat in int vId;
+#endif
 uniform bool uIdPass;
 uniform bool uTextured;
 uniform sampler2D uTexture;
 uniform vec3 uLight;
 out vec4 fragColour;
 void main() {
+  vec4 base = vColour;
+#ifndef PLAIN
   if (uIdPass) {
     uint id = uint(vId);
     fragColour = vec4(float(id & 255u), float((id >> 8) & 255u), float((id >> 16) & 255u),
                       float(id >> 24)) / 255.0;
     return;
   }
-  vec4 base = vColour;
   if (uTextured) base *= texture(uTexture, vTex);
+#endif
   float l = length(vNormal);
   vec3 n = l > 0.0 ? vNormal / l : vec3(0.0, 0.0, 1.0);
   if (!gl_FrontFacing) n = -n;
@@ -94,7 +106,7 @@ void main() {
 }
 )";
 
-const char* const kLineVertexShader = R"(#version 330 compatibility
+const char* const kLineVertexShader = R"(
 in vec3 aPosition;
 in vec3 aColour;
 in vec3 aStart;
@@ -110,7 +122,7 @@ void main() {
 
 // The stipple counts pixels along the line's major axis from its start, uFactor pixels per
 // bit of the 16-bit pattern, lowest bit first.
-const char* const kLineFragmentShader = R"(#version 330 compatibility
+const char* const kLineFragmentShader = R"(
 in vec3 vColour;
 in vec4 vStart;
 uniform vec2 uViewport;
@@ -128,10 +140,13 @@ void main() {
 }
 )";
 
-std::unique_ptr<QOpenGLShaderProgram> Program(const char* vertex, const char* fragment) {
+// `defines` go between the version line and the source.
+std::unique_ptr<QOpenGLShaderProgram> Program(const char* vertex, const char* fragment,
+                                              const char* defines = "") {
   auto program = std::make_unique<QOpenGLShaderProgram>();
-  program->addShaderFromSourceCode(QOpenGLShader::Vertex, vertex);
-  program->addShaderFromSourceCode(QOpenGLShader::Fragment, fragment);
+  const QByteArray head = QByteArray("#version 330 compatibility\n") + defines;
+  program->addShaderFromSourceCode(QOpenGLShader::Vertex, head + vertex);
+  program->addShaderFromSourceCode(QOpenGLShader::Fragment, head + fragment);
   program->bindAttributeLocation("aPosition", kPosition);
   program->bindAttributeLocation("aNormal", kNormal);
   program->bindAttributeLocation("aTex", kTex);
@@ -143,6 +158,12 @@ std::unique_ptr<QOpenGLShaderProgram> Program(const char* vertex, const char* fr
 }
 
 const void* Offset(std::size_t bytes) { return reinterpret_cast<const void*>(bytes); }
+
+// A corner of the ground, the one textured drawing: a draw vertex with its texture coordinate.
+struct TTexturedVertex {
+  TDrawVertex Corner;
+  float Tex[2];
+};
 
 TDrawVertex Corner(float x, float y, float z, float nx, float ny, float nz) {
   TDrawVertex v{};
@@ -182,8 +203,9 @@ bool TSceneRenderer::Initialize() {
   if (!context || context->format().version() < qMakePair(3, 3) || !initializeOpenGLFunctions())
     return false;
   meshProgram_ = Program(kVertexShader, kLitFragmentShader);
+  plainProgram_ = Program(kVertexShader, kLitFragmentShader, "#define PLAIN 1\n");
   lineProgram_ = Program(kLineVertexShader, kLineFragmentShader);
-  if (!meshProgram_ || !lineProgram_) return false;
+  if (!meshProgram_ || !plainProgram_ || !lineProgram_) return false;
   vao_ = std::make_unique<QOpenGLVertexArrayObject>();
   vao_->create();
   for (QOpenGLBuffer* b : {&vertices_, &weights_, &indices_, &points_, &lines_, &cube_,
@@ -208,6 +230,8 @@ void TSceneRenderer::Release() {
   groundTexture_.reset();
   vao_.reset();
   meshProgram_.reset();
+  plainProgram_.reset();
+  lit_ = nullptr;
   lineProgram_.reset();
   ready_ = false;
 }
@@ -239,20 +263,16 @@ void TSceneRenderer::CreateStaticGeometry() {
   Fill(cubeIndices_, cubeIndices.data(), cubeIndices.size() * sizeof(std::uint32_t));
 
   // The ground: a disk in y = 0 facing up, as a fan around its centre.
-  std::vector<TDrawVertex> ground;
-  TDrawVertex centre = Corner(0, 0, 0, 0, 1, 0);
-  centre.Tex[0] = centre.Tex[1] = 0.5f;
-  ground.push_back(centre);
+  std::vector<TTexturedVertex> ground;
+  ground.push_back({Corner(0, 0, 0, 0, 1, 0), {0.5f, 0.5f}});
   for (int i = 0; i <= kGroundSlices; ++i) {
     const double a = 2 * std::numbers::pi * i / kGroundSlices;
     const auto x = static_cast<float>(kGroundRadius * std::cos(a));
     const auto z = static_cast<float>(-kGroundRadius * std::sin(a));
-    TDrawVertex v = Corner(x, 0, z, 0, 1, 0);
-    v.Tex[0] = 0.5f + x / (2 * kGroundRadius);
-    v.Tex[1] = 0.5f - z / (2 * kGroundRadius);
-    ground.push_back(v);
+    ground.push_back({Corner(x, 0, z, 0, 1, 0),
+                      {0.5f + x / (2 * kGroundRadius), 0.5f - z / (2 * kGroundRadius)}});
   }
-  Fill(ground_, ground.data(), ground.size() * sizeof(TDrawVertex));
+  Fill(ground_, ground.data(), ground.size() * sizeof(TTexturedVertex));
 
   // The axes: red x, green y, blue z; their negative halves dotted.
   static constexpr float kColours[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
@@ -317,17 +337,24 @@ void TSceneRenderer::SetState(const TFrame& frame) {
   glPrimitiveRestartIndex(kRestartIndex);
 }
 
-void TSceneRenderer::BindDrawVertices(QOpenGLBuffer& buffer) {
+void TSceneRenderer::BindDrawVertices(QOpenGLBuffer& buffer, bool textured) {
   buffer.bind();
-  constexpr auto stride = static_cast<GLsizei>(sizeof(TDrawVertex));
+  const auto stride =
+      static_cast<GLsizei>(textured ? sizeof(TTexturedVertex) : sizeof(TDrawVertex));
   glEnableVertexAttribArray(kPosition);
   glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride,
                         Offset(offsetof(TDrawVertex, Position)));
   glEnableVertexAttribArray(kNormal);
   glVertexAttribPointer(kNormal, 3, GL_SHORT, GL_TRUE, stride,
                         Offset(offsetof(TDrawVertex, Normal)));
-  glEnableVertexAttribArray(kTex);
-  glVertexAttribPointer(kTex, 2, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TDrawVertex, Tex)));
+  if (textured) {
+    glEnableVertexAttribArray(kTex);
+    glVertexAttribPointer(kTex, 2, GL_FLOAT, GL_FALSE, stride,
+                          Offset(offsetof(TTexturedVertex, Tex)));
+  } else {
+    glDisableVertexAttribArray(kTex);
+    glVertexAttrib2f(kTex, 0, 0);
+  }
   glEnableVertexAttribArray(kColour);
   glVertexAttribPointer(kColour, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                         Offset(offsetof(TDrawVertex, Colour)));
@@ -367,30 +394,31 @@ void TSceneRenderer::DrawAxes(const QMatrix4x4& viewProjection, const TFrame& fr
 
 void TSceneRenderer::UseLitProgram(const QMatrix4x4& viewProjection, const QMatrix4x4& model,
                                    const TFrame& frame, TPass pass, bool textured, bool points) {
-  meshProgram_->bind();
-  meshProgram_->setUniformValue("uMvp", viewProjection * model);
-  meshProgram_->setUniformValue("uModel", model);
-  meshProgram_->setUniformValue("uLight", frame.Light);
-  meshProgram_->setUniformValue("uIdPass", pass == TPass::Id);
-  meshProgram_->setUniformValue("uIdBase", 0);
-  meshProgram_->setUniformValue("uTextured", textured);
-  meshProgram_->setUniformValue("uPoints", points);
-  meshProgram_->setUniformValue("uSize", frame.PointSize);
-  meshProgram_->setUniformValue("uMinSize", frame.MinPointSizePerDepth);
+  lit_ = pass == TPass::Shade && !textured && !points ? plainProgram_.get() : meshProgram_.get();
+  lit_->bind();
+  lit_->setUniformValue("uMvp", viewProjection * model);
+  lit_->setUniformValue("uModel", model);
+  lit_->setUniformValue("uLight", frame.Light);
+  lit_->setUniformValue("uIdPass", pass == TPass::Id);
+  lit_->setUniformValue("uIdBase", 0);
+  lit_->setUniformValue("uTextured", textured);
+  lit_->setUniformValue("uPoints", points);
+  lit_->setUniformValue("uSize", frame.PointSize);
+  lit_->setUniformValue("uMinSize", frame.MinPointSizePerDepth);
 }
 
 void TSceneRenderer::DrawGround(const QMatrix4x4& viewProjection, const TFrame& frame) {
   UseLitProgram(viewProjection, QMatrix4x4(), frame, TPass::Shade, true, false);
-  meshProgram_->setUniformValue("uTexture", 0);
+  lit_->setUniformValue("uTexture", 0);
   glActiveTexture(GL_TEXTURE0);
   groundTexture_->bind();
-  BindDrawVertices(ground_);
+  BindDrawVertices(ground_, true);
   // Seen from below, the ground shows only its corners.
   glPolygonMode(GL_FRONT, GL_FILL);
   glPolygonMode(GL_BACK, GL_POINT);
   glDrawArrays(GL_TRIANGLE_FAN, 0, kGroundSlices + 2);
   groundTexture_->release();
-  meshProgram_->release();
+  lit_->release();
 }
 
 void TSceneRenderer::DrawGroups(const QMatrix4x4& viewProjection, const TFrame& frame,
@@ -398,7 +426,7 @@ void TSceneRenderer::DrawGroups(const QMatrix4x4& viewProjection, const TFrame& 
                                 TPass pass) {
   if (geometry.Groups.empty()) return;
   UseLitProgram(viewProjection, MeshModel(), frame, pass, false, false);
-  BindDrawVertices(vertices_);
+  BindDrawVertices(vertices_, false);
   if (frame.ShowWeights && pass == TPass::Shade) {
     // The same corners in their soft-weight colours.
     weights_.bind();
@@ -406,7 +434,7 @@ void TSceneRenderer::DrawGroups(const QMatrix4x4& viewProjection, const TFrame& 
     weights_.release();
   }
   indices_.bind();
-  const int idLocation = meshProgram_->uniformLocation("uIdBase");
+  const int idLocation = lit_->uniformLocation("uIdBase");
   for (const TMeshDraw& m : geometry.Meshes) {
     const TObjData* mesh = live.Mesh(m.Mesh);
     if (!mesh) continue;
@@ -414,7 +442,7 @@ void TSceneRenderer::DrawGroups(const QMatrix4x4& viewProjection, const TFrame& 
       const TGroupDraw& draw = geometry.Groups[gi];
       const TGroup* group = mesh->Group(draw.Group);
       if (!group) continue;
-      meshProgram_->setUniformValue(idLocation, static_cast<int>(gi + 1));
+      lit_->setUniformValue(idLocation, static_cast<int>(gi + 1));
       switch (StyleOf(*mesh, *group)) {
         case TGroupStyle::Box:
           SetMeshPolygonMode(frame);
@@ -443,7 +471,7 @@ void TSceneRenderer::DrawGroups(const QMatrix4x4& viewProjection, const TFrame& 
     }
   }
   indices_.release();
-  meshProgram_->release();
+  lit_->release();
 }
 
 void TSceneRenderer::DrawIndexed(GLenum mode, const TIndexRange& range) {
@@ -474,7 +502,7 @@ void TSceneRenderer::DrawPoints(const QMatrix4x4& viewProjection, const TFrame& 
     glVertexAttribPointer(kColour, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                           Offset(first + offsetof(TPointInstance, Colour)));
     points_.release();
-    meshProgram_->setUniformValue("uIdBase", static_cast<int>(m.FirstPoint + 1));
+    lit_->setUniformValue("uIdBase", static_cast<int>(m.FirstPoint + 1));
 
     // The cubes, one instance per point.
     glVertexAttribDivisor(kCentre, 1);
@@ -489,7 +517,7 @@ void TSceneRenderer::DrawPoints(const QMatrix4x4& viewProjection, const TFrame& 
                           Offset(offsetof(TDrawVertex, Normal)));
     cube_.release();
     cubeIndices_.bind();
-    meshProgram_->setUniformValue("uSinglePixels", false);
+    lit_->setUniformValue("uSinglePixels", false);
     glDrawElementsInstanced(GL_TRIANGLES, 36, GL_UNSIGNED_INT, nullptr,
                             static_cast<GLsizei>(m.PointCount));
     cubeIndices_.release();
@@ -500,12 +528,12 @@ void TSceneRenderer::DrawPoints(const QMatrix4x4& viewProjection, const TFrame& 
       glDisableVertexAttribArray(kPosition);
       glDisableVertexAttribArray(kNormal);
       glVertexAttrib3f(kPosition, 0, 0, 0);
-      meshProgram_->setUniformValue("uSinglePixels", true);
+      lit_->setUniformValue("uSinglePixels", true);
       glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(m.PointCount));
     }
   }
   glDisableVertexAttribArray(kCentre);
-  meshProgram_->release();
+  lit_->release();
 }
 
 void TSceneRenderer::DrawLines(const QMatrix4x4& mvp, const TFrame& frame, QOpenGLBuffer& buffer,

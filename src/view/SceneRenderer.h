@@ -96,7 +96,8 @@ class TSceneRenderer : protected QOpenGLFunctions_3_3_Compatibility {
                   const TSceneGeometry& geometry, const TMultiObjData& live, TPass pass);
   void DrawLines(const QMatrix4x4& mvp, const TFrame& frame, QOpenGLBuffer& buffer,
                  std::span<const TLineBatch> batches);
-  void BindDrawVertices(QOpenGLBuffer& buffer);
+  // The corners of `buffer` as attributes: draw vertices, or textured ones (the ground).
+  void BindDrawVertices(QOpenGLBuffer& buffer, bool textured);
   void DrawIndexed(GLenum mode, const TIndexRange& range);
   void SetMeshPolygonMode(const TFrame& frame);
   // Draws ids through `draw` into a square target of (2 radius + 1) pixels around `pixel` and
@@ -108,6 +109,10 @@ class TSceneRenderer : protected QOpenGLFunctions_3_3_Compatibility {
   int uploads_ = 0;
   int weightUploads_ = 0;
   std::unique_ptr<QOpenGLShaderProgram> meshProgram_;
+  // The same without texture and ids, for the shaded surfaces.
+  std::unique_ptr<QOpenGLShaderProgram> plainProgram_;
+  // The one of the two that UseLitProgram bound.
+  QOpenGLShaderProgram* lit_ = nullptr;
   std::unique_ptr<QOpenGLShaderProgram> lineProgram_;
   std::unique_ptr<QOpenGLVertexArrayObject> vao_;
   std::unique_ptr<QOpenGLTexture> groundTexture_;

@@ -89,10 +89,23 @@ void TViewport::Redraw() {
   update();
 }
 
+bool TViewport::OutlinesNeeded() const {
+  // Polygons are drawn as lines in wireframe, while the camera moves in wire frame tracking
+  // and for the backs of the faces while culling is off and they are not filled.
+  const TViewSettings& v = controller_.View();
+  if (!v.FaceCulling && !v.BackFaceFill) return true;
+  const TMultiObjData& live = controller_.Live();
+  for (std::int32_t m = 0; m < live.MeshCount(); ++m)
+    if (live.Mesh(m)->DisplayMode == 0 || live.Mesh(m)->TrackingMode == 2) return true;
+  return false;
+}
+
 void TViewport::RebuildIfNeeded() {
-  if (!dirty_ || !renderer_->Ready()) return;
+  if (!renderer_->Ready()) return;
+  const bool outlines = OutlinesNeeded();
+  if (!dirty_ && (geometry_->BuiltOutlines || !outlines)) return;
   TStackCommand* overlay = controller_.Stack() ? controller_.SelectedCommand() : nullptr;
-  geometry_->Build(Live(), overlay, controller_.View().VertexPoints);
+  geometry_->Build(Live(), overlay, controller_.View().VertexPoints, outlines);
   renderer_->Upload(*geometry_);
   weightsUploaded_ = false;
   dirty_ = false;
@@ -102,6 +115,7 @@ void TViewport::RebuildIfNeeded() {
 void TViewport::UploadWeightsIfNeeded() {
   // The weights go to the GPU only while they are shown; the geometry stays as it is.
   if (!showWeights_ || weightsUploaded_ || dirty_ || !renderer_->Ready()) return;
+  geometry_->BuildWeightColours(Live());
   renderer_->UploadWeightColours(*geometry_);
   weightsUploaded_ = true;
 }

@@ -96,6 +96,8 @@ class TViewport : public QOpenGLWidget, public IViewArea {
  private:
   void BeginCameraMove();
   void EndCameraMove();
+  // Whether the view settings draw polygons as lines somewhere.
+  bool OutlinesNeeded() const;
   void RebuildIfNeeded();
   void UploadWeightsIfNeeded();
   void FrameBox(const view::TBox& box);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "stack/EditStateFixture.h"
@@ -292,6 +294,85 @@ TEST_F(SceneGeometryTest, StyleFollowsDisplayAndTrackingModes) {
     EXPECT_EQ(StyleOf(Mesh(), Group(kLeft)), c.Style) << int{c.Display} << int{c.Tracking};
     // The group the move excepts keeps its normal drawing.
     EXPECT_EQ(StyleOf(Mesh(), Group(kHat)), c.Display ? TGroupStyle::Faces : TGroupStyle::Wire);
+  }
+}
+
+// The entries of Vertices that a group's triangles use.
+std::size_t EntriesOf(const TSceneGeometry& g, const TGroupDraw& draw) {
+  std::vector<std::uint32_t> used(g.Indices.begin() + draw.Faces.First,
+                                  g.Indices.begin() + draw.Faces.First + draw.Faces.Count);
+  std::sort(used.begin(), used.end());
+  return static_cast<std::size_t>(std::unique(used.begin(), used.end()) - used.begin());
+}
+
+TEST_F(SceneGeometryTest, CornersOfAGroupShareAnEntryUnlessTheirColoursDiffer) {
+  // The left group's two faces meet at vertices 4 and 5, of six; the first face is skin, the
+  // second cloth.
+  struct TCase {
+    std::uint8_t Mode;
+    bool SelectCloth;
+    std::size_t LeftEntries;
+  };
+  const TCase cases[] = {{1, false, 6}, {2, false, 8}, {3, false, 6}, {3, true, 8}};
+  for (const TCase& c : cases) {
+    Mesh().Faces[2].SetSelected(c.SelectCloth);
+    state_.SetColourMode(c.Mode);
+    Build();
+    EXPECT_EQ(EntriesOf(geometry_, Draw(kLeft)), c.LeftEntries) << int{c.Mode};
+    // Groups share no entries: the right group's corners at vertices 2 and 3 are its own.
+    EXPECT_EQ(EntriesOf(geometry_, Draw(kRight)), 4u);
+  }
+}
+
+TEST_F(SceneGeometryTest, WeightColoursFollowEachCornersVertexWithOrWithoutOutlines) {
+  for (std::int32_t i = 0; i < Mesh().Vertices.Count(); ++i)
+    Mesh().Vertices[i].SoftWeight = static_cast<float>(i) / 10;
+  Mesh().Vertices[5].SetSelected(true);  // counts as weight 1
+  state_.SetColourMode(2);               // vertices 4 and 5 get an entry per material
+  Build();
+  geometry_.BuildWeightColours(state_);
+  ASSERT_EQ(geometry_.WeightColours.size(), geometry_.Vertices.size() * 4);
+  std::size_t corners = 0;
+  for (const int g : {kRight, kLeft, kHat}) {
+    // The outlines list the corners face by face, as the group lists its faces.
+    std::size_t at = Draw(g).Outlines.First;
+    for (const std::int32_t fi : Group(g).Faces) {
+      for (const TFaceVert& c : Mesh().Faces.Corners(Mesh().Faces[fi])) {
+        const std::uint32_t index = geometry_.Indices[at++];
+        const TObjVertex& vertex = Mesh().CornerVertex(c);
+        std::uint8_t expected[4];
+        WeightColour(geometry_.Vertices[index].Colour, vertex.Selected ? 1.0f : vertex.SoftWeight,
+                     expected);
+        EXPECT_EQ(Bytes(&geometry_.WeightColours[index * 4]), Bytes(expected))
+            << "group " << g << " vertex " << c.VertexIndex;
+        ++corners;
+      }
+      ++at;  // the restart
+    }
+    // A box keeps its colour.
+    const std::uint32_t boxCorner = geometry_.Indices[Draw(g).Box.First];
+    EXPECT_EQ(Bytes(&geometry_.WeightColours[boxCorner * 4]),
+              Bytes(geometry_.Vertices[boxCorner].Colour));
+  }
+  EXPECT_EQ(corners, 15u);
+
+  // Without outlines: the same entries, triangles and weight colours, and no outlines.
+  TSceneGeometry lean;
+  lean.Build(state_, nullptr, false, false);
+  lean.BuildWeightColours(state_);
+  EXPECT_EQ(lean.WeightColours, geometry_.WeightColours);
+  ASSERT_EQ(lean.Vertices.size(), geometry_.Vertices.size());
+  EXPECT_EQ(std::memcmp(lean.Vertices.data(), geometry_.Vertices.data(),
+                        lean.Vertices.size() * sizeof(TDrawVertex)),
+            0);
+  for (const int g : {kRight, kLeft, kHat}) {
+    const TGroupDraw& a = lean.Groups[static_cast<std::size_t>(g)];
+    const TGroupDraw& b = Draw(g);
+    EXPECT_EQ(a.Outlines.Count, 0u);
+    EXPECT_TRUE(std::equal(lean.Indices.begin() + a.Faces.First,
+                           lean.Indices.begin() + a.Faces.First + a.Faces.Count,
+                           geometry_.Indices.begin() + b.Faces.First,
+                           geometry_.Indices.begin() + b.Faces.First + b.Faces.Count));
   }
 }
 

@@ -288,6 +288,25 @@ TEST_F(ViewportTest, CameraStepsDrawFromTheBuffersTheyHave) {
   EXPECT_EQ(view_->GeometryUploads(), uploads + 1);
 }
 
+TEST_F(ViewportTest, LinesAreMadeWhenTheSettingsFirstDrawThem) {
+  // Shaded with culling on draws no polygon as lines, so none were made.
+  view_->DrawNow();
+  const int uploads = view_->GeometryUploads();
+  // The backs drawn as lines need them at once, even when no redraw was asked for; once.
+  View().FaceCulling = false;
+  const QImage backs = view_->RenderImage();
+  EXPECT_EQ(view_->GeometryUploads(), uploads + 1);
+  view_->DrawNow();
+  EXPECT_EQ(view_->GeometryUploads(), uploads + 1);
+  view_->Redraw();
+  EXPECT_EQ(view_->RenderImage(), backs) << "the same picture as a full rebuild";
+  // Wireframe draws only lines: the picture differs from the filled one.
+  View().FaceCulling = true;
+  const QImage filled = Apply();
+  View().DisplayMode = 0;
+  EXPECT_NE(Apply(), filled);
+}
+
 TEST_F(ViewportTest, MouseDragsOrbitPanAndZoom) {
   const QPoint from(300, 200);
   const TCameraPose start = Pose();
