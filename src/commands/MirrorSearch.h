@@ -190,13 +190,14 @@ class TMirrorFinder {
       }
     }
     const TBounds b = BoundsOf(points);
-    // Cells of at least twice the tolerance; wider ones, up to the mean spacing of the points
-    // and 64 tolerances, mostly keep a query to one cell. Never more than 2^40 cells across.
+    // Cells of at least twice the tolerance, and as wide as the mean spacing of the points
+    // when that is wider: a query then mostly reads one cell of a point or two, and the
+    // queries of neighbouring vertices read neighbouring buckets (far narrower cells scatter
+    // them over the whole grid). Never more than 2^40 cells across.
     const double t = static_cast<double>(tolerance);
     const double spacing =
         b.Extent / std::sqrt(static_cast<double>(std::max<std::size_t>(points.size(), 1)));
-    const double size =
-        std::max({2.0 * t, std::min(64.0 * t, spacing), b.Extent / 1099511627776.0});
+    const double size = std::max({2.0 * t, spacing, b.Extent / 1099511627776.0});
     return TPointGrid(std::move(points), b.Min, size);
   }
 
