@@ -4,6 +4,7 @@
 #include "mesh/InputFile.h"
 #include "mesh/NumberText.h"
 #include "mesh/Platform.h"
+#include "mesh/TextLines.h"
 
 #include <algorithm>
 #include <array>
@@ -517,62 +518,10 @@ TRecordCounts CountRecords(TFileReader& file) {
 // drives the progress bar by bytes read.
 void ReadLines(TFileReader& file, const std::string& fileName, const TObjReadOptions& options,
                TObjParser& parser) {
-  const std::int64_t size = file.Size();
-  IProgress* progress = options.Progress;
-  if (progress) {
-    progress->SetRange(0, static_cast<int>(size / 1024 + 1));
-    progress->SetPosition(0);
-  }
-
-  std::vector<char> buf(std::max<std::size_t>(options.ChunkSize, 16));
-  std::size_t filled = 0;  // bytes in buf
-  std::int64_t consumed = 0;
-  long lineNumber = 0;
-  bool eof = false;
-  // Lines end at LF, and a CR before it goes with the trimming. A file whose first line ends
-  // with a CR alone (old Macintosh files) has CR line ends throughout.
-  char eol = '\n';
-  bool eolKnown = false;
-  auto lines = [&](const char* p, const char* e) {
-    while (p < e) {
-      const char* end =
-          static_cast<const char*>(std::memchr(p, eol, static_cast<std::size_t>(e - p)));
-      parser.Line(TText{p, end ? end : e}, ++lineNumber);
-      p = end ? end + 1 : e;
-    }
-  };
-  while (!eof) {
-    if (filled == buf.size()) buf.resize(buf.size() * 2);  // a line longer than the buffer
-    const long got = file.Read(buf.data() + filled, buf.size() - filled);
-    if (got < 0) throw EObjRead(fileName, lineNumber, std::strerror(errno));
-    eof = got == 0;
-    filled += static_cast<std::size_t>(got);
-    const char* begin = buf.data();
-    if (!eolKnown) {
-      const char* brk =
-          std::find_if(begin, begin + filled, [](char c) { return c == '\n' || c == '\r'; });
-      if (brk + 1 < begin + filled || (eof && brk < begin + filled)) {
-        eolKnown = true;
-        if (*brk == '\r' && (brk + 1 == begin + filled || brk[1] != '\n')) eol = '\r';
-      } else if (!eof) {
-        continue;
-      }
-    }
-    const char* stop = begin + filled;
-    if (!eof) {
-      // Only whole lines now; the tail waits for the next chunk.
-      const char* last = platform::FindLast(begin, eol, filled);
-      if (!last) continue;
-      stop = last + 1;
-    }
-    lines(begin, stop);
-    const std::size_t used = static_cast<std::size_t>(stop - begin);
-    std::memmove(buf.data(), stop, filled - used);
-    filled -= used;
-    consumed += static_cast<std::int64_t>(used);
-    if (progress) progress->SetPosition(static_cast<int>(consumed / 1024));
-  }
-  if (progress) progress->SetPosition(0);
+  ForEachTextLine(file, fileName, options.ChunkSize, options.Progress,
+                  [&](const char* first, const char* last, long number) {
+                    parser.Line(TText{first, last}, number);
+                  });
 }
 
 }  // namespace
