@@ -30,14 +30,8 @@ using test::TFakeWindow;
 using test::TRun;
 using test::TTempDir;
 
-const std::string kFigureFile = std::string(TARVEL_SAMPLES_DIR) + "/figure.obj";
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+const std::string& kFigureFile = test::kSampleFigure;
+using test::ReadFile;
 
 nlohmann::json Manifest(const fs::path& out) {
   return nlohmann::json::parse(ReadFile(out / "manifest.json"));
@@ -296,33 +290,23 @@ TEST_F(BatchApplyTest, StackListsEachCommandWithItsParameters) {
 
 TEST_F(BatchApplyTest, FailuresGiveTheirReasonAndExitStatus) {
   const std::string damaged = dir_.Write("damaged.stk", ReadFile(stack_).substr(0, 40));
-  struct TCase {
-    const char* Name;
-    std::string Args;
-    int Status;
-    std::string InErr;
-  };
-  const std::vector<TCase> cases = {
-      {"missing figure", "apply arm.stk none.obj --out out", 1, "none.obj: no such file"},
-      {"missing stack", "apply none.stk " + Quoted(kFigureFile) + " --out out", 1,
-       "none.stk: no such file"},
-      {"damaged stack", "apply damaged.stk " + Quoted(kFigureFile) + " --out out", 1,
-       "damaged.stk"},
-      {"damaged stack listed", "stack damaged.stk", 1, "damaged.stk"},
-      {"not a project", "export arm.stk --out out", 1, "arm.stk"},
-      {"unknown option", "apply arm.stk x.obj --out out --fast", 2, "unknown option --fast"},
-      {"no output folder", "apply arm.stk x.obj", 2, "--out"},
-      {"no figure", "apply arm.stk --out out", 2, "usage"},
-      {"bad jobs", "apply arm.stk x.obj --out out --jobs 0", 2, "--jobs"},
-      {"export without folder", "export p.vnx", 2, "--out"},
-      {"stack with two files", "stack a.stk b.stk", 2, "usage"},
-  };
-  for (const TCase& tc : cases) {
-    SCOPED_TRACE(tc.Name);
-    const TRun run = RunBatch(tc.Args, dir_.Path());
-    EXPECT_EQ(run.ExitCode, tc.Status);
-    EXPECT_NE(run.Err.find(tc.InErr), std::string::npos) << run.Err;
-  }
+  test::ExpectRefusals(
+      {
+          {"missing figure", "apply arm.stk none.obj --out out", 1, "none.obj: no such file"},
+          {"missing stack", "apply none.stk " + Quoted(kFigureFile) + " --out out", 1,
+           "none.stk: no such file"},
+          {"damaged stack", "apply damaged.stk " + Quoted(kFigureFile) + " --out out", 1,
+           "damaged.stk"},
+          {"damaged stack listed", "stack damaged.stk", 1, "damaged.stk"},
+          {"not a project", "export arm.stk --out out", 1, "arm.stk"},
+          {"unknown option", "apply arm.stk x.obj --out out --fast", 2, "unknown option --fast"},
+          {"no output folder", "apply arm.stk x.obj", 2, "--out"},
+          {"no figure", "apply arm.stk --out out", 2, "usage"},
+          {"bad jobs", "apply arm.stk x.obj --out out --jobs 0", 2, "--jobs"},
+          {"export without folder", "export p.vnx", 2, "--out"},
+          {"stack with two files", "stack a.stk b.stk", 2, "usage"},
+      },
+      dir_.Path());
 }
 
 // A stack whose result is not a number fails the figure even without --strict, and writes

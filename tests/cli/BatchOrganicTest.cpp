@@ -22,14 +22,8 @@ using test::TFakeWindow;
 using test::TRun;
 using test::TTempDir;
 
-const std::string kFigureFile = std::string(TARVEL_SAMPLES_DIR) + "/figure.obj";
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+const std::string& kFigureFile = test::kSampleFigure;
+using test::ReadFile;
 
 class BatchOrganicTest : public ::testing::Test {
  protected:

@@ -11,6 +11,22 @@
 
 namespace tarvel::test {
 
+std::string ReadFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void ExpectRefusals(const std::vector<TRefusal>& cases, const std::filesystem::path& folder) {
+  for (const TRefusal& tc : cases) {
+    SCOPED_TRACE(tc.Name);
+    const TRun run = RunBatch(tc.Args, folder);
+    EXPECT_EQ(run.ExitCode, tc.Status);
+    EXPECT_NE(run.Err.find(tc.InErr), std::string::npos) << run.Err;
+  }
+}
+
 std::string Quoted(const std::string& s) {
   std::string out = "'";
   for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);

@@ -26,14 +26,8 @@ using test::RunBatch;
 using test::TRun;
 using test::TTempDir;
 
-const std::string kFigureFile = std::string(TARVEL_SAMPLES_DIR) + "/figure.obj";
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+const std::string& kFigureFile = test::kSampleFigure;
+using test::ReadFile;
 
 std::map<std::string, std::string> Tree(const fs::path& root) {
   std::map<std::string, std::string> files;
@@ -125,28 +119,18 @@ TEST_F(BatchSplitTest, WritesWhatApplyWritesWithTheSameStack) {
 }
 
 TEST_F(BatchSplitTest, FailuresGiveTheirReasonAndExitStatus) {
-  struct TCase {
-    const char* Name;
-    std::string Args;
-    int Status;
-    std::string InErr;
-  };
-  const std::vector<TCase> cases = {
-      {"wrong vertex count", "split " + Quoted(kFigureFile) + " short.obj --out out", 1,
-       "The sculpt has 1949 vertices, the figure 1950"},
-      {"missing sculpt", "split " + Quoted(kFigureFile) + " none.obj --out out", 1,
-       "none.obj: no such file"},
-      {"missing figure", "split none.obj sculpt.obj --out out", 1, "none.obj: no such file"},
-      {"bad strength", "split a.obj sculpt.obj --out out --strength 1,5", 2, "--strength"},
-      {"no output folder", "split a.obj sculpt.obj", 2, "--out"},
-      {"one file only", "split sculpt.obj --out out", 2, "usage"},
-  };
-  for (const TCase& tc : cases) {
-    SCOPED_TRACE(tc.Name);
-    const TRun run = RunBatch(tc.Args, dir_.Path());
-    EXPECT_EQ(run.ExitCode, tc.Status);
-    EXPECT_NE(run.Err.find(tc.InErr), std::string::npos) << run.Err;
-  }
+  test::ExpectRefusals(
+      {
+          {"wrong vertex count", "split " + Quoted(kFigureFile) + " short.obj --out out", 1,
+           "The sculpt has 1949 vertices, the figure 1950"},
+          {"missing sculpt", "split " + Quoted(kFigureFile) + " none.obj --out out", 1,
+           "none.obj: no such file"},
+          {"missing figure", "split none.obj sculpt.obj --out out", 1, "none.obj: no such file"},
+          {"bad strength", "split a.obj sculpt.obj --out out --strength 1,5", 2, "--strength"},
+          {"no output folder", "split a.obj sculpt.obj", 2, "--out"},
+          {"one file only", "split sculpt.obj --out out", 2, "usage"},
+      },
+      dir_.Path());
 }
 
 }  // namespace
