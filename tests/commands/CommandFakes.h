@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -174,6 +175,29 @@ inline std::unique_ptr<TStackCommand> ReloadCommand(const std::vector<std::uint8
   auto c = s.GetAs<TStackCommand>();
   EXPECT_EQ(s.BytesLeft(), 0);
   return c;
+}
+
+// Positions of the mesh vertices, of a target, and of the groups' shaped points in group order.
+using TCoords = std::vector<std::array<double, 3>>;
+
+inline TCoords Coords(const TObjData& mesh) {
+  TCoords out;
+  for (const TObjVertex& v : mesh.Vertices) out.push_back({v.X, v.Y, v.Z});
+  return out;
+}
+
+inline TCoords Coords(const TMorphTarget& t) {
+  TCoords out;
+  for (const TBaseVertex& p : t.Positions) out.push_back({p.X, p.Y, p.Z});
+  return out;
+}
+
+inline TCoords Shaped(const TObjData& mesh) {
+  TCoords out;
+  mesh.Groups.ForEach([&](const TGroup& g) {
+    for (const TGroupVertex& e : g.Vertices) out.push_back({e.Shaped.X, e.Shaped.Y, e.Shaped.Z});
+  });
+  return out;
 }
 
 }  // namespace tarvel::test

@@ -33,27 +33,9 @@ using test::TFakeCheckBox;
 using test::ToHex;
 using test::TXyz;
 
-using TCoords = std::vector<std::array<double, 3>>;
-
-TCoords Coords(const TObjData& mesh) {
-  TCoords out;
-  for (const TObjVertex& v : mesh.Vertices) out.push_back({v.X, v.Y, v.Z});
-  return out;
-}
-
-TCoords Coords(const TMorphTarget& t) {
-  TCoords out;
-  for (const TBaseVertex& p : t.Positions) out.push_back({p.X, p.Y, p.Z});
-  return out;
-}
-
-TCoords Shaped(const TObjData& mesh) {
-  TCoords out;
-  mesh.Groups.ForEach([&](const TGroup& g) {
-    for (const TGroupVertex& e : g.Vertices) out.push_back({e.Shaped.X, e.Shaped.Y, e.Shaped.Z});
-  });
-  return out;
-}
+using test::Coords;
+using test::Shaped;
+using test::TCoords;
 
 void ExpectNear(const TCoords& got, const TCoords& expected) {
   ASSERT_EQ(got.size(), expected.size());
