@@ -116,12 +116,31 @@ TObjFace& TFaceList::Add(TObjFace face, std::span<const TFaceVert> corners) {
   return faces_.back();
 }
 
+TObjFace& TFaceList::Add(TObjFace face, std::span<const TFaceVertRecord> corners) {
+  const std::size_t first = corners_.size();
+  for (const TFaceVertRecord& c : corners) corners_.push_back(c.Corner());
+  for (std::size_t k = 0; k < corners.size(); ++k)
+    SetNormalIndex(first + k, corners[k].NormalIndex);
+  return AddWithCorners(face, first, static_cast<std::int32_t>(corners.size()));
+}
+
 TObjFace& TFaceList::AddWithCorners(TObjFace face, std::size_t first, std::int32_t count) {
   face.FirstCorner = static_cast<std::uint32_t>(first);
   face.CornerCount = count;
   face.CornerCapacity = GrownCapacity(3, count, TCollection::kDelta);
   faces_.push_back(face);
   return faces_.back();
+}
+
+void TFaceList::SetNormalIndex(std::size_t k, std::int32_t normal) {
+  if (k < normals_.size()) {
+    normals_[k] = normal;
+    return;
+  }
+  if (normal == corners_[k].VertexIndex) return;
+  normals_.reserve(corners_.capacity());
+  for (std::size_t i = normals_.size(); i < k; ++i) normals_.push_back(corners_[i].VertexIndex);
+  normals_.push_back(normal);
 }
 
 std::int32_t TFaceList::Capacity() const {

@@ -148,8 +148,16 @@ class TNormalList {
 // Faces
 
 // One corner of a face. Its references are indices: the mesh vertex, the entry in the face's
-// group's vertex list, the texture coordinate (-1 for none) and the normal.
+// group's vertex list and the texture coordinate (-1 for none). Its normal is kept by the face
+// list (TFaceList::NormalIndex), as almost every corner's normal is its vertex's.
 struct TFaceVert {
+  std::int32_t VertexIndex = -1;
+  std::int32_t GroupVertexIndex = -1;
+  std::int32_t TexVertIndex = -1;
+};
+
+// A corner as it is stored: its references and its normal.
+struct TFaceVertRecord {
   static constexpr std::string_view kClassName = "TFaceVert";
   static constexpr std::uint16_t kStreamId = 1006;
   static constexpr std::size_t kMinStoredBytes = 16;
@@ -159,6 +167,7 @@ struct TFaceVert {
   std::int32_t TexVertIndex = -1;
   std::int32_t NormalIndex = -1;
 
+  TFaceVert Corner() const { return {VertexIndex, GroupVertexIndex, TexVertIndex}; }
   void Store(TObjectStream& s) const;
   void Load(TObjectStream& s);
 };
@@ -221,7 +230,7 @@ class TObjFaceRecord : public TStreamableObject {
   void Store(TObjectStream& s) const override;
 
   TObjFace Face;
-  std::vector<TFaceVert> Corners;
+  std::vector<TFaceVertRecord> Corners;
 };
 
 // The mesh's faces and, in one array, all their corners.
@@ -247,8 +256,21 @@ class TFaceList {
   THugeVector<TObjFace>& Items() { return faces_; }
   const THugeVector<TObjFace>& Items() const { return faces_; }
 
+  // The normal of corner k of AllCorners(): its vertex's unless one was set apart.
+  std::int32_t NormalIndex(std::size_t k) const {
+    return k < normals_.size() ? normals_[k] : corners_[k].VertexIndex;
+  }
+  // Sets the normal of corner k; a list whose normals are all their vertices' holds no column.
+  void SetNormalIndex(std::size_t k, std::int32_t normal);
+  // Every corner's normal is its vertex's.
+  void ResetNormalIndices() { normals_.clear(); }
+  // The normals set apart, one per corner up to the last one set; for handing memory between
+  // copies.
+  THugeVector<std::int32_t>& NormalColumn() { return normals_; }
+
   // Appends a face with these corners; its corner fields are set here.
   TObjFace& Add(TObjFace face, std::span<const TFaceVert> corners);
+  TObjFace& Add(TObjFace face, std::span<const TFaceVertRecord> corners);
   // Appends a face whose corners were already appended to AllCorners() at `first`.
   TObjFace& AddWithCorners(TObjFace face, std::size_t first, std::int32_t count);
   std::int32_t Capacity() const;
@@ -259,6 +281,7 @@ class TFaceList {
  private:
   THugeVector<TObjFace> faces_;
   THugeVector<TFaceVert> corners_;
+  THugeVector<std::int32_t> normals_;  // empty while every corner's normal is its vertex's
   std::int32_t loadedCapacity_ = -1;
 };
 
@@ -670,6 +693,7 @@ class TSpareArrays {
   TPool<THugeVector<TNormalList::TNormal>> normals_;
   TPool<THugeVector<TObjFace>> faces_;
   TPool<THugeVector<TFaceVert>> corners_;
+  TPool<THugeVector<std::int32_t>> cornerNormals_;
   TPool<THugeVector<TGroupVertex>> groupVertices_;
   TPool<std::vector<std::int32_t>> groupFaces_;
 };

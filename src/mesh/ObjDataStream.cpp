@@ -19,7 +19,7 @@ void RegisterMeshStreamClasses(TStreamRegistry& r) {
   r.Register(ClassOf<TGroupVertex>());
   r.Register(ClassOf<TGroup>());
   r.Register(ClassOf<TObjVertex>());
-  r.Register(ClassOf<TFaceVert>());
+  r.Register(ClassOf<TFaceVertRecord>());
   r.Register(ClassOf<TObjFaceRecord>());
   r.Register(ClassOf<TMaterial>());
   r.Register(ClassOf<TSmooth>());
@@ -152,7 +152,7 @@ void TObjVertex::Load(TObjectStream& s) {
   ResetWorkingFlags();
 }
 
-void TFaceVert::Store(TObjectStream& s) const {
+void TFaceVertRecord::Store(TObjectStream& s) const {
   std::uint8_t* p = s.WriteSpan(kMinStoredBytes);
   Put(p, VertexIndex);
   Put(p, GroupVertexIndex);
@@ -160,7 +160,7 @@ void TFaceVert::Store(TObjectStream& s) const {
   Put(p, NormalIndex);
 }
 
-void TFaceVert::Load(TObjectStream& s) {
+void TFaceVertRecord::Load(TObjectStream& s) {
   const std::uint8_t* p = s.ReadSpan(kMinStoredBytes);
   Take(p, VertexIndex);
   Take(p, GroupVertexIndex);
@@ -267,21 +267,23 @@ void TNormalList::Get(TObjectStream& s) {
 namespace {
 
 // The record after its type id: the corners as a nested collection of TFaceVert, then the
-// face's own fields.
-void StoreFace(TObjectStream& s, const TObjFace& f, std::span<const TFaceVert> corners,
-               std::uint16_t collectionId, std::uint16_t cornerId) {
-  constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
+// face's own fields. `normalOf(k)` is the normal of the face's corner k.
+template <class TCorner, class TNormalOf>
+void StoreFace(TObjectStream& s, const TObjFace& f, std::span<const TCorner> corners,
+               TNormalOf normalOf, std::uint16_t collectionId, std::uint16_t cornerId) {
+  constexpr std::size_t kCornerBytes = 2 + TFaceVertRecord::kMinStoredBytes;
   std::uint8_t* p = s.WriteSpan(2 + 10 + corners.size() * kCornerBytes + 17);
   Put(p, collectionId);
   Put(p, f.CornerCount);
   Put(p, std::max(f.CornerCapacity, f.CornerCount));
   Put(p, std::int16_t{16});
-  for (const TFaceVert& c : corners) {
+  std::size_t k = 0;
+  for (const TCorner& c : corners) {
     Put(p, cornerId);
     Put(p, c.VertexIndex);
     Put(p, c.GroupVertexIndex);
     Put(p, c.TexVertIndex);
-    Put(p, c.NormalIndex);
+    Put(p, normalOf(k++));
   }
   Put(p, f.Id);
   Put(p, f.GroupIndex);
@@ -294,19 +296,22 @@ struct TFaceIds {
   std::uint16_t Collection = 0, Corner = 0;
 };
 
-template <class TCorners>
-void LoadFace(TObjectStream& s, TObjFace& f, TCorners& corners, TFaceIds& ids) {
-  constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
+// Reads a face record; each corner goes to `add(corner)`.
+template <class TAdd>
+void LoadFace(TObjectStream& s, TObjFace& f, std::size_t firstCorner, TAdd add, TFaceIds& ids) {
+  constexpr std::size_t kCornerBytes = 2 + TFaceVertRecord::kMinStoredBytes;
   s.GetItemHeader(ClassOf<TCollection>(), ids.Collection);
   const TCollectionHeader ch = TCollectionHeader::Read(s, kCornerBytes);
-  f.FirstCorner = static_cast<std::uint32_t>(corners.size());
+  f.FirstCorner = static_cast<std::uint32_t>(firstCorner);
   f.CornerCount = ch.Count;
   f.CornerCapacity = ch.Capacity;
   std::int32_t i = 0;
   if (ids.Corner == 0 && ch.Count > 0) {
     // The first corner of the stream goes through the registry; the others match its id.
-    s.GetItemHeader(ClassOf<TFaceVert>(), ids.Corner);
-    corners.emplace_back().Load(s);
+    s.GetItemHeader(ClassOf<TFaceVertRecord>(), ids.Corner);
+    TFaceVertRecord c;
+    c.Load(s);
+    add(c);
     i = 1;
   }
   constexpr std::int32_t kBatch = 1024;
@@ -320,11 +325,12 @@ void LoadFace(TObjectStream& s, TObjFace& f, TCorners& corners, TFaceIds& ids) {
       if (id != ids.Corner)
         s.FailAt(at + static_cast<std::int64_t>(k) * static_cast<std::int64_t>(kCornerBytes),
                  "expected an object of class TFaceVert, found type id " + std::to_string(id));
-      TFaceVert& c = corners.emplace_back();
+      TFaceVertRecord c;
       Take(p, c.VertexIndex);
       Take(p, c.GroupVertexIndex);
       Take(p, c.TexVertIndex);
       Take(p, c.NormalIndex);
+      add(c);
     }
     i += n;
   }
@@ -341,12 +347,15 @@ void LoadFace(TObjectStream& s, TObjFace& f, TCorners& corners, TFaceIds& ids) {
 
 TObjFaceRecord::TObjFaceRecord(TObjectStream& s) {
   TFaceIds ids;
-  LoadFace(s, Face, Corners, ids);
+  LoadFace(
+      s, Face, 0, [&](const TFaceVertRecord& c) { Corners.push_back(c); }, ids);
 }
 
 void TObjFaceRecord::Store(TObjectStream& s) const {
-  StoreFace(s, Face, Corners, s.IdForClass(ClassOf<TCollection>()),
-            s.IdForClass(ClassOf<TFaceVert>()));
+  StoreFace(
+      s, Face, std::span<const TFaceVertRecord>(Corners),
+      [&](std::size_t k) { return Corners[k].NormalIndex; }, s.IdForClass(ClassOf<TCollection>()),
+      s.IdForClass(ClassOf<TFaceVertRecord>()));
 }
 
 // Faces: each face is a TObjFace record whose corners are a nested collection of TFaceVert.
@@ -356,10 +365,12 @@ void TFaceList::Put(TObjectStream& s) const {
   if (faces_.empty()) return;
   const std::uint16_t faceId = s.IdForClass(ClassOf<TObjFaceRecord>());
   const std::uint16_t collectionId = s.IdForClass(ClassOf<TCollection>());
-  const std::uint16_t cornerId = s.IdForClass(ClassOf<TFaceVert>());
+  const std::uint16_t cornerId = s.IdForClass(ClassOf<TFaceVertRecord>());
   for (const TObjFace& f : faces_) {
     s.WriteUInt16(faceId);
-    StoreFace(s, f, Corners(f), collectionId, cornerId);
+    StoreFace(
+        s, f, Corners(f), [&](std::size_t k) { return NormalIndex(f.FirstCorner + k); },
+        collectionId, cornerId);
   }
 }
 
@@ -368,12 +379,13 @@ void TFaceList::Get(TObjectStream& s) {
   const TCollectionHeader h = TCollectionHeader::Read(s, 2 + TObjFace::kMinStoredBytes);
   faces_.clear();
   corners_.clear();
+  normals_.clear();
   faces_.resize(static_cast<std::size_t>(h.Count));
   // Unless arrays of a replaced mesh were handed over, room for as many corners as the rest of
   // the stream could hold, reserved but not touched, so that the corners are read without
   // growing by copies.
   if (corners_.capacity() == 0) {
-    constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
+    constexpr std::size_t kCornerBytes = 2 + TFaceVertRecord::kMinStoredBytes;
     const std::size_t faceBytes = faces_.size() * (2 + TObjFace::kMinStoredBytes);
     const auto left = static_cast<std::size_t>(std::max<std::int64_t>(s.BytesLeft(), 0));
     corners_.reserve(left > faceBytes ? (left - faceBytes) / kCornerBytes : 0);
@@ -382,7 +394,13 @@ void TFaceList::Get(TObjectStream& s) {
   TFaceIds ids;
   for (TObjFace& f : faces_) {
     s.GetItemHeader(ClassOf<TObjFaceRecord>(), faceId);
-    LoadFace(s, f, corners_, ids);
+    LoadFace(
+        s, f, corners_.size(),
+        [&](const TFaceVertRecord& c) {
+          corners_.push_back(c.Corner());
+          SetNormalIndex(corners_.size() - 1, c.NormalIndex);
+        },
+        ids);
   }
   loadedCapacity_ = h.Capacity;
 }
@@ -490,6 +508,7 @@ void TSpareArrays::Collect(TObjData& mesh) {
   normals_.Items.push_back(std::move(mesh.Normals.Compact()));
   faces_.Items.push_back(std::move(mesh.Faces.Items()));
   corners_.Items.push_back(std::move(mesh.Faces.AllCorners()));
+  cornerNormals_.Items.push_back(std::move(mesh.Faces.NormalColumn()));
   mesh.Groups.ForEach([&](TGroup& g) {
     groupVertices_.Items.push_back(std::move(g.Vertices.List.Items()));
     groupFaces_.Items.push_back(std::move(g.Faces));
@@ -502,6 +521,7 @@ void TSpareArrays::GiveTo(TObjData& mesh) {
   normals_.Give(mesh.Normals.Compact());
   faces_.Give(mesh.Faces.Items());
   corners_.Give(mesh.Faces.AllCorners());
+  cornerNormals_.Give(mesh.Faces.NormalColumn());
 }
 
 void TSpareArrays::GiveTo(TGroup& group) {
@@ -677,8 +697,9 @@ void TObjData::RebuildAfterLoad(TObjectStream& s, std::int64_t at) {
       if (c.GroupVertexIndex < 0 || c.GroupVertexIndex >= g.Vertices.Count() ||
           g.Vertices[c.GroupVertexIndex].VertexIndex != c.VertexIndex)
         fail("face " + std::to_string(f.Id) + " has a corner outside its group's vertex list");
-      if (c.NormalIndex >= Normals.Count())
-        fail("face " + std::to_string(f.Id) + " refers to normal " + std::to_string(c.NormalIndex));
+      const std::int32_t normal = Faces.NormalIndex(f.FirstCorner + static_cast<std::size_t>(k));
+      if (normal >= Normals.Count())
+        fail("face " + std::to_string(f.Id) + " refers to normal " + std::to_string(normal));
       if (c.TexVertIndex >= TexVerts.Count())
         fail("face " + std::to_string(f.Id) + " refers to texture coordinate " +
              std::to_string(c.TexVertIndex));

@@ -149,7 +149,7 @@ TEST(ObjDataStreamTest, RecordLayouts) {
        " 00 00 80 3f 00 00 00 3f 00 00 80 3e 00 00 40 3f 00 00 00 3f"},
       {"TFaceVert",
        [] {
-         TFaceVert c;
+         TFaceVertRecord c;
          c.VertexIndex = 5;
          c.GroupVertexIndex = 2;
          c.TexVertIndex = -1;
@@ -503,7 +503,7 @@ std::unique_ptr<TObjData> MakeTriangleMesh() {
   f.GroupIndex = 1;
   f.MaterialIndex = 0;
   f.SmoothIndex = 0;
-  const TFaceVert corners[3] = {{0, 0, 0, -1}, {1, 1, -1, -1}, {2, 2, -1, -1}};
+  const TFaceVertRecord corners[3] = {{0, 0, 0, -1}, {1, 1, -1, -1}, {2, 2, -1, -1}};
   m->Faces.Add(f, corners);
   return m;
 }
@@ -733,7 +733,8 @@ void ExpectSameStoredFields(const TObjData& mesh, const TObjData& copy) {
       EXPECT_EQ(ca[k].VertexIndex, cb[k].VertexIndex);
       EXPECT_EQ(ca[k].GroupVertexIndex, cb[k].GroupVertexIndex);
       EXPECT_EQ(ca[k].TexVertIndex, cb[k].TexVertIndex);
-      EXPECT_EQ(ca[k].NormalIndex, cb[k].NormalIndex);
+      EXPECT_EQ(mesh.Faces.NormalIndex(a.FirstCorner + k),
+                copy.Faces.NormalIndex(b.FirstCorner + k));
     }
     if (::testing::Test::HasFailure()) return;
   }
