@@ -141,8 +141,11 @@ int ChildArrays(const char* file) {
   std::printf("%d vertices, bytes per vertex\n  %-24s %10s %10s\n", mesh.Vertices.Count(), "array",
               "used", "reserved");
   row("vertices", bytes(mesh.Vertices.Items()), reserved(mesh.Vertices.Items()));
-  row("texture coordinates", mesh.TexVerts.Count() * sizeof(mesh.TexVerts.Items()[0]),
-      reserved(mesh.TexVerts.Items()));
+  if (mesh.TexVerts.HoldsExactPoints())
+    row("texture coordinates", mesh.TexVerts.Count() * sizeof(tarvel::TBaseVertex),
+        mesh.TexVerts.Count() * sizeof(tarvel::TBaseVertex));
+  else
+    row("texture coordinates", bytes(mesh.TexVerts.Compact()), reserved(mesh.TexVerts.Compact()));
   row("normals", bytes(mesh.Normals.Compact()), reserved(mesh.Normals.Compact()));
   row("faces", bytes(mesh.Faces.Items()), reserved(mesh.Faces.Items()));
   row("corners", bytes(mesh.Faces.AllCorners()), reserved(mesh.Faces.AllCorners()));

@@ -144,6 +144,66 @@ class TNormalList {
   std::int32_t loadedCapacity_ = -1;
 };
 
+// The mesh's texture coordinates, streamed as a list of points. Coordinates read from OBJ
+// files have no w (0) and their position as index, so they are kept as the two doubles u and
+// v; a list with any other point keeps every point exactly as given.
+class TTexCoordList {
+ public:
+  struct TTexCoord {
+    double U = 0, V = 0;
+  };
+
+  std::int32_t Count() const {
+    return static_cast<std::int32_t>(exact_ ? exact_->Count() : compact_.size());
+  }
+  // The point: u, v, w and index.
+  TBaseVertex operator[](std::int32_t i) const;
+  void Add(const TBaseVertex& p);
+  void Reserve(std::size_t n);
+  void Clear();
+  // The compact array, for handing memory between copies.
+  THugeVector<TTexCoord>& Compact() { return compact_; }
+  // Whether the points are held as given because some has a w or an index of its own.
+  bool HoldsExactPoints() const { return exact_ != nullptr; }
+
+  // Points by value, in order.
+  class TIterator {
+   public:
+    using value_type = TBaseVertex;
+    using difference_type = std::ptrdiff_t;
+    TIterator() = default;
+    TIterator(const TTexCoordList* list, std::int32_t i) : list_(list), i_(i) {}
+    TBaseVertex operator*() const { return (*list_)[i_]; }
+    TIterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    TIterator operator++(int) {
+      TIterator old = *this;
+      ++i_;
+      return old;
+    }
+    bool operator==(const TIterator& o) const { return i_ == o.i_; }
+
+   private:
+    const TTexCoordList* list_ = nullptr;
+    std::int32_t i_ = 0;
+  };
+  TIterator begin() const { return {this, 0}; }
+  TIterator end() const { return {this, Count()}; }
+
+  void Put(TObjectStream& s) const;
+  void Get(TObjectStream& s);
+
+ private:
+  // From here on every point is kept as given.
+  void MakeExact();
+
+  THugeVector<TTexCoord> compact_;
+  std::unique_ptr<TRecordList<TBaseVertex>> exact_;
+  std::int32_t loadedCapacity_ = -1;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Faces
 
@@ -634,7 +694,7 @@ class TObjData : public TStreamableObject {
   bool Visible = true;
   std::uint8_t ColourMode = 1;  // 1 by group, 2 by material, 3 by selection
   TRecordList<TObjVertex> Vertices{100};
-  TRecordList<TBaseVertex> TexVerts{100};
+  TTexCoordList TexVerts;
   TNormalList Normals;
   TFaceList Faces;
   TTypedCollection<TGroup> Groups{100};
@@ -689,7 +749,7 @@ class TSpareArrays {
     }
   };
   TPool<THugeVector<TObjVertex>> vertices_;
-  TPool<THugeVector<TBaseVertex>> texVerts_;
+  TPool<THugeVector<TTexCoordList::TTexCoord>> texVerts_;
   TPool<THugeVector<TNormalList::TNormal>> normals_;
   TPool<THugeVector<TObjFace>> faces_;
   TPool<THugeVector<TFaceVert>> corners_;

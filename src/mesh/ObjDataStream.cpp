@@ -264,6 +264,94 @@ void TNormalList::Get(TObjectStream& s) {
   if (exact_) exact_->SetLoadedCapacity(h.Capacity);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Texture coordinates
+
+namespace {
+// Whether a point is a texture coordinate read from an OBJ file at position i: w is +0.
+bool IsPlainTexCoord(const TBaseVertex& p, std::int32_t i) {
+  return p.Index == i && std::bit_cast<std::uint64_t>(p.Z) == 0;
+}
+}  // namespace
+
+TBaseVertex TTexCoordList::operator[](std::int32_t i) const {
+  if (exact_) return (*exact_)[i];
+  const TTexCoord& t = compact_[static_cast<std::size_t>(i)];
+  TBaseVertex p;
+  p.X = t.U;
+  p.Y = t.V;
+  p.Z = 0;
+  p.Index = i;
+  return p;
+}
+
+void TTexCoordList::MakeExact() {
+  auto exact = std::make_unique<TRecordList<TBaseVertex>>(100);
+  exact->Reserve(std::max(compact_.capacity(), compact_.size() + 1));
+  for (std::int32_t k = 0; k < Count(); ++k) exact->Add((*this)[k]);
+  compact_ = {};
+  exact_ = std::move(exact);
+}
+
+void TTexCoordList::Add(const TBaseVertex& p) {
+  if (!exact_ && !IsPlainTexCoord(p, Count())) MakeExact();
+  if (exact_)
+    exact_->Add(p);
+  else
+    compact_.push_back({p.X, p.Y});
+}
+
+void TTexCoordList::Reserve(std::size_t n) {
+  if (exact_)
+    exact_->Reserve(n);
+  else
+    compact_.reserve(n);
+}
+
+void TTexCoordList::Clear() {
+  compact_.clear();
+  exact_.reset();
+  loadedCapacity_ = -1;
+}
+
+void TTexCoordList::Put(TObjectStream& s) const {
+  if (exact_) {
+    exact_->Put(s);
+    return;
+  }
+  s.PutHeader(ClassOf<TCollection>());
+  const std::int32_t count = Count();
+  const std::int32_t grown = GrownCapacity(100, count, TCollection::kDelta);
+  TCollectionHeader::Write(s, count, loadedCapacity_ >= count ? loadedCapacity_ : grown);
+  if (compact_.empty()) return;
+  const std::uint16_t id = s.IdForClass(ClassOf<TBaseVertex>());
+  std::int32_t i = 0;
+  for (const TTexCoord& t : compact_) {
+    std::uint8_t* p = s.WriteSpan(2 + kPointBytes);
+    tarvel::Put(p, id);
+    tarvel::Put(p, t.U);
+    tarvel::Put(p, t.V);
+    tarvel::Put(p, 0.0);
+    tarvel::Put(p, i++);
+  }
+}
+
+void TTexCoordList::Get(TObjectStream& s) {
+  s.GetHeader(ClassOf<TCollection>());
+  const TCollectionHeader h = TCollectionHeader::Read(s, 2 + kPointBytes);
+  Clear();
+  compact_.reserve(static_cast<std::size_t>(h.Count));
+  std::uint16_t cached = 0;
+  for (std::int32_t i = 0; i < h.Count; ++i) {
+    s.GetItemHeader(ClassOf<TBaseVertex>(), cached);
+    TBaseVertex v;
+    v.Load(s);
+    Add(v);
+  }
+  loadedCapacity_ = h.Capacity;
+  if (exact_) exact_->SetLoadedCapacity(h.Capacity);
+}
+
 namespace {
 
 // The record after its type id: the corners as a nested collection of TFaceVert, then the
@@ -504,7 +592,7 @@ TSpareArraysScope::~TSpareArraysScope() { gSpareArrays = previous_; }
 
 void TSpareArrays::Collect(TObjData& mesh) {
   vertices_.Items.push_back(std::move(mesh.Vertices.Items()));
-  texVerts_.Items.push_back(std::move(mesh.TexVerts.Items()));
+  texVerts_.Items.push_back(std::move(mesh.TexVerts.Compact()));
   normals_.Items.push_back(std::move(mesh.Normals.Compact()));
   faces_.Items.push_back(std::move(mesh.Faces.Items()));
   corners_.Items.push_back(std::move(mesh.Faces.AllCorners()));
@@ -517,7 +605,7 @@ void TSpareArrays::Collect(TObjData& mesh) {
 
 void TSpareArrays::GiveTo(TObjData& mesh) {
   vertices_.Give(mesh.Vertices.Items());
-  texVerts_.Give(mesh.TexVerts.Items());
+  texVerts_.Give(mesh.TexVerts.Compact());
   normals_.Give(mesh.Normals.Compact());
   faces_.Give(mesh.Faces.Items());
   corners_.Give(mesh.Faces.AllCorners());
