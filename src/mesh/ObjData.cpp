@@ -329,11 +329,7 @@ void TGroup::ComputeCentre() {
   Centre.Z = mid(BoxMin.Z, BoxMax.Z);
 }
 
-void TGroup::Refresh() {
-  ComputeCentre();
-  std::int32_t i = 0;
-  for (TGroupVertex& e : Vertices) e.Index = i++;
-}
+void TGroup::Refresh() { ComputeCentre(); }
 
 void TGroup::UpdateFaceVisibility() {
   if (!Owner) return;

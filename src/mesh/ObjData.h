@@ -401,9 +401,9 @@ struct TGroupVertex {
   static constexpr std::uint16_t kStreamId = 1003;
   static constexpr std::size_t kMinStoredBytes = 2 + 28 + 4;
 
-  TBaseVertex Shaped;
+  // The mesh vertex's index lies in the point's tail padding: an entry takes 32 bytes.
+  [[no_unique_address]] TBaseVertex Shaped;
   std::int32_t VertexIndex = -1;  // the mesh vertex, -1 for none
-  std::int32_t Index = -1;        // position in the list, refreshed by the group's Refresh
 
   void Store(TObjectStream& s) const;
   void Load(TObjectStream& s);

@@ -176,7 +176,6 @@ void TGroupVertex::Store(TObjectStream& s) const {
 void TGroupVertex::Load(TObjectStream& s) {
   GetPoint(s, Shaped);
   VertexIndex = s.ReadInt32();
-  Index = -1;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -212,7 +212,6 @@ TEST(ObjDataStreamTest, RecordLayouts) {
          TGroupVertex e;
          e.Shaped = SamplePoint();
          e.VertexIndex = 12;
-         e.Index = 3;  // not stored
          return Boxed(e);
        },
        "eb 03 " + kPoint + " 0c 00 00 00"},

@@ -108,7 +108,6 @@ void ExpectLoadedInvariants(const TObjData& m) {
     for (std::int32_t i = 0; i < g.Vertices.Count(); ++i) {
       const TGroupVertex& e = g.Vertices[i];
       listed.push_back(e.VertexIndex);
-      EXPECT_EQ(e.Index, i);
       const TObjVertex& v = m.Vertices[e.VertexIndex];
       EXPECT_EQ(e.Shaped.X, v.X);
       EXPECT_EQ(e.Shaped.Y, v.Y);
