@@ -110,7 +110,6 @@ float Distance(const TBaseVertex& a, const TBaseVertex& b) {
 TObjFace& TFaceList::Add(TObjFace face, std::span<const TFaceVert> corners) {
   face.FirstCorner = static_cast<std::uint32_t>(corners_.size());
   face.CornerCount = static_cast<std::int32_t>(corners.size());
-  face.CornerCapacity = GrownCapacity(3, face.CornerCount, TCollection::kDelta);
   corners_.insert(corners_.end(), corners.begin(), corners.end());
   faces_.push_back(face);
   return faces_.back();
@@ -127,7 +126,6 @@ TObjFace& TFaceList::Add(TObjFace face, std::span<const TFaceVertRecord> corners
 TObjFace& TFaceList::AddWithCorners(TObjFace face, std::size_t first, std::int32_t count) {
   face.FirstCorner = static_cast<std::uint32_t>(first);
   face.CornerCount = count;
-  face.CornerCapacity = GrownCapacity(3, count, TCollection::kDelta);
   faces_.push_back(face);
   return faces_.back();
 }
@@ -141,6 +139,16 @@ void TFaceList::SetNormalIndex(std::size_t k, std::int32_t normal) {
   normals_.reserve(corners_.capacity());
   for (std::size_t i = normals_.size(); i < k; ++i) normals_.push_back(corners_[i].VertexIndex);
   normals_.push_back(normal);
+}
+
+std::int32_t TFaceList::CornerCapacity(const TObjFace& f) const {
+  if (!capacities_.empty()) {
+    const auto fi = static_cast<std::int32_t>(&f - faces_.data());
+    const auto it =
+        std::lower_bound(capacities_.begin(), capacities_.end(), std::pair{fi, INT32_MIN});
+    if (it != capacities_.end() && it->first == fi) return it->second;
+  }
+  return GrownCapacity(3, f.CornerCount, TCollection::kDelta);
 }
 
 std::int32_t TFaceList::Capacity() const {

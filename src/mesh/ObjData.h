@@ -245,13 +245,13 @@ struct TObjFace {
   std::int32_t SmoothIndex = -1;
   std::uint32_t FirstCorner = 0;
   std::int32_t CornerCount = 0;
-  std::int32_t CornerCapacity = 3;  // the capacity its corner collection reports
-  bool Shown = true;
-  bool Selected = false;
-  bool GroupUnlocked = true;
-  bool RightUnlocked = true;
-  bool LeftUnlocked = true;
-  bool Visited = false;
+  // One byte of flags: a face takes 28 bytes.
+  bool Shown : 1 = true;
+  bool Selected : 1 = false;
+  bool GroupUnlocked : 1 = true;
+  bool RightUnlocked : 1 = true;
+  bool LeftUnlocked : 1 = true;
+  bool Visited : 1 = false;
 
   bool IsEditable() const { return GroupUnlocked && RightUnlocked && LeftUnlocked; }
   // Selects only an editable face; returns whether it is editable.
@@ -291,6 +291,7 @@ class TObjFaceRecord : public TStreamableObject {
 
   TObjFace Face;
   std::vector<TFaceVertRecord> Corners;
+  std::int32_t CornerCapacity = 3;  // the capacity its corner collection reports
 };
 
 // The mesh's faces and, in one array, all their corners.
@@ -315,6 +316,10 @@ class TFaceList {
   const THugeVector<TFaceVert>& AllCorners() const { return corners_; }
   THugeVector<TObjFace>& Items() { return faces_; }
   const THugeVector<TObjFace>& Items() const { return faces_; }
+
+  // The capacity the face's corner collection reports: what a stream gave, else the growth of
+  // 3 slots by 10 at a time.
+  std::int32_t CornerCapacity(const TObjFace& f) const;
 
   // The normal of corner k of AllCorners(): its vertex's unless one was set apart.
   std::int32_t NormalIndex(std::size_t k) const {
@@ -342,6 +347,8 @@ class TFaceList {
   THugeVector<TObjFace> faces_;
   THugeVector<TFaceVert> corners_;
   THugeVector<std::int32_t> normals_;  // empty while every corner's normal is its vertex's
+  // Faces, in order, whose corner capacity read from a stream is not the grown one.
+  std::vector<std::pair<std::int32_t, std::int32_t>> capacities_;
   std::int32_t loadedCapacity_ = -1;
 };
 

@@ -356,13 +356,14 @@ namespace {
 // The record after its type id: the corners as a nested collection of TFaceVert, then the
 // face's own fields. `normalOf(k)` is the normal of the face's corner k.
 template <class TCorner, class TNormalOf>
-void StoreFace(TObjectStream& s, const TObjFace& f, std::span<const TCorner> corners,
-               TNormalOf normalOf, std::uint16_t collectionId, std::uint16_t cornerId) {
+void StoreFace(TObjectStream& s, const TObjFace& f, std::int32_t capacity,
+               std::span<const TCorner> corners, TNormalOf normalOf, std::uint16_t collectionId,
+               std::uint16_t cornerId) {
   constexpr std::size_t kCornerBytes = 2 + TFaceVertRecord::kMinStoredBytes;
   std::uint8_t* p = s.WriteSpan(2 + 10 + corners.size() * kCornerBytes + 17);
   Put(p, collectionId);
   Put(p, f.CornerCount);
-  Put(p, std::max(f.CornerCapacity, f.CornerCount));
+  Put(p, std::max(capacity, f.CornerCount));
   Put(p, std::int16_t{16});
   std::size_t k = 0;
   for (const TCorner& c : corners) {
@@ -376,22 +377,24 @@ void StoreFace(TObjectStream& s, const TObjFace& f, std::span<const TCorner> cor
   Put(p, f.GroupIndex);
   Put(p, f.MaterialIndex);
   Put(p, f.SmoothIndex);
-  Put(p, f.Shown);
+  Put(p, static_cast<bool>(f.Shown));
 }
 
 struct TFaceIds {
   std::uint16_t Collection = 0, Corner = 0;
 };
 
-// Reads a face record; each corner goes to `add(corner)`.
+// Reads a face record and the capacity its corner collection reports; each corner goes to
+// `add(corner)`.
 template <class TAdd>
-void LoadFace(TObjectStream& s, TObjFace& f, std::size_t firstCorner, TAdd add, TFaceIds& ids) {
+void LoadFace(TObjectStream& s, TObjFace& f, std::int32_t& capacity, std::size_t firstCorner,
+              TAdd add, TFaceIds& ids) {
   constexpr std::size_t kCornerBytes = 2 + TFaceVertRecord::kMinStoredBytes;
   s.GetItemHeader(ClassOf<TCollection>(), ids.Collection);
   const TCollectionHeader ch = TCollectionHeader::Read(s, kCornerBytes);
   f.FirstCorner = static_cast<std::uint32_t>(firstCorner);
   f.CornerCount = ch.Count;
-  f.CornerCapacity = ch.Capacity;
+  capacity = ch.Capacity;
   std::int32_t i = 0;
   if (ids.Corner == 0 && ch.Count > 0) {
     // The first corner of the stream goes through the registry; the others match its id.
@@ -426,7 +429,9 @@ void LoadFace(TObjectStream& s, TObjFace& f, std::size_t firstCorner, TAdd add, 
   Take(p, f.GroupIndex);
   Take(p, f.MaterialIndex);
   Take(p, f.SmoothIndex);
-  Take(p, f.Shown);
+  bool shown = true;
+  Take(p, shown);
+  f.Shown = shown;
   f.ResetWorkingFlags();
 }
 
@@ -435,12 +440,12 @@ void LoadFace(TObjectStream& s, TObjFace& f, std::size_t firstCorner, TAdd add, 
 TObjFaceRecord::TObjFaceRecord(TObjectStream& s) {
   TFaceIds ids;
   LoadFace(
-      s, Face, 0, [&](const TFaceVertRecord& c) { Corners.push_back(c); }, ids);
+      s, Face, CornerCapacity, 0, [&](const TFaceVertRecord& c) { Corners.push_back(c); }, ids);
 }
 
 void TObjFaceRecord::Store(TObjectStream& s) const {
   StoreFace(
-      s, Face, std::span<const TFaceVertRecord>(Corners),
+      s, Face, CornerCapacity, std::span<const TFaceVertRecord>(Corners),
       [&](std::size_t k) { return Corners[k].NormalIndex; }, s.IdForClass(ClassOf<TCollection>()),
       s.IdForClass(ClassOf<TFaceVertRecord>()));
 }
@@ -453,10 +458,14 @@ void TFaceList::Put(TObjectStream& s) const {
   const std::uint16_t faceId = s.IdForClass(ClassOf<TObjFaceRecord>());
   const std::uint16_t collectionId = s.IdForClass(ClassOf<TCollection>());
   const std::uint16_t cornerId = s.IdForClass(ClassOf<TFaceVertRecord>());
-  for (const TObjFace& f : faces_) {
+  auto odd = capacities_.begin();
+  for (std::int32_t fi = 0; fi < Count(); ++fi) {
+    const TObjFace& f = faces_[static_cast<std::size_t>(fi)];
+    std::int32_t capacity = GrownCapacity(3, f.CornerCount, TCollection::kDelta);
+    if (odd != capacities_.end() && odd->first == fi) capacity = (odd++)->second;
     s.WriteUInt16(faceId);
     StoreFace(
-        s, f, Corners(f), [&](std::size_t k) { return NormalIndex(f.FirstCorner + k); },
+        s, f, capacity, Corners(f), [&](std::size_t k) { return NormalIndex(f.FirstCorner + k); },
         collectionId, cornerId);
   }
 }
@@ -467,6 +476,7 @@ void TFaceList::Get(TObjectStream& s) {
   faces_.clear();
   corners_.clear();
   normals_.clear();
+  capacities_.clear();
   faces_.resize(static_cast<std::size_t>(h.Count));
   // Unless arrays of a replaced mesh were handed over, room for as many corners as the rest of
   // the stream could hold, reserved but not touched, so that the corners are read without
@@ -479,15 +489,19 @@ void TFaceList::Get(TObjectStream& s) {
   }
   std::uint16_t faceId = 0;
   TFaceIds ids;
-  for (TObjFace& f : faces_) {
+  for (std::int32_t fi = 0; fi < Count(); ++fi) {
+    TObjFace& f = faces_[static_cast<std::size_t>(fi)];
     s.GetItemHeader(ClassOf<TObjFaceRecord>(), faceId);
+    std::int32_t capacity = 0;
     LoadFace(
-        s, f, corners_.size(),
+        s, f, capacity, corners_.size(),
         [&](const TFaceVertRecord& c) {
           corners_.push_back(c.Corner());
           SetNormalIndex(corners_.size() - 1, c.NormalIndex);
         },
         ids);
+    if (capacity != GrownCapacity(3, f.CornerCount, TCollection::kDelta))
+      capacities_.emplace_back(fi, capacity);
   }
   loadedCapacity_ = h.Capacity;
 }
