@@ -1,8 +1,14 @@
 #include "mesh/ObjData.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
+#include <deque>
+#include <mutex>
 #include <random>
+#include <unordered_map>
 
 namespace tarvel {
 
@@ -67,20 +73,130 @@ void TObjVertex::SetSoftWeight(float weight) {
   UpdateColour();
 }
 
-void TObjVertex::UpdateColour() {
-  if (Selected) {
-    Colour = SelectedVertexColour();
-  } else if (SoftWeight == 0) {
-    Colour = PlainVertexColour();
-  } else {
-    // Weight 1 gives the selected colour, a weight near 0 the far one; alpha is kept.
-    const TColorVector& sel = SelectedVertexColour();
-    const TColorVector& far = FarVertexColour();
-    const float k = 1 - SoftWeight;
-    Colour.R = (far.R - sel.R) * k + sel.R;
-    Colour.G = (far.G - sel.G) * k + sel.G;
-    Colour.B = (far.B - sel.B) * k + sel.B;
+namespace {
+
+// The colours kept apart from the vertices: each distinct colour once, for the whole process.
+class TKeptColours {
+ public:
+  std::uint32_t Keep(const TColorVector& c) {
+    const std::array<std::uint32_t, 4> key = std::bit_cast<std::array<std::uint32_t, 4>>(c);
+    const std::lock_guard lock(mutex_);
+    const auto [it, added] = positions_.try_emplace(key, static_cast<std::uint32_t>(kept_.size()));
+    if (added) kept_.push_back(c);
+    return it->second;
   }
+  TColorVector At(std::uint32_t i) const {
+    const std::lock_guard lock(mutex_);
+    return kept_[i];
+  }
+
+ private:
+  struct THash {
+    std::size_t operator()(const std::array<std::uint32_t, 4>& k) const {
+      std::uint64_t h = 0;
+      for (std::uint32_t w : k) h = (h ^ w) * 0x100000001b3ull;
+      return static_cast<std::size_t>(h);
+    }
+  };
+  mutable std::mutex mutex_;
+  std::deque<TColorVector> kept_;
+  std::unordered_map<std::array<std::uint32_t, 4>, std::uint32_t, THash> positions_;
+};
+
+TKeptColours& KeptColours() {
+  static TKeptColours kept;
+  return kept;
+}
+
+bool SameBits(const TColorVector& a, const TColorVector& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+TColorVector BlendColour(float k, float alpha) {
+  // k 0 gives the selected colour, 1 the far one.
+  const TColorVector& sel = SelectedVertexColour();
+  const TColorVector& far = FarVertexColour();
+  return {(far.R - sel.R) * k + sel.R, (far.G - sel.G) * k + sel.G, (far.B - sel.B) * k + sel.B,
+          alpha};
+}
+
+}  // namespace
+
+TVertexColour TVertexColour::Plain() {
+  TVertexColour c;
+  c.kind_ = EKind::Plain;
+  return c;
+}
+
+TVertexColour TVertexColour::Selected() {
+  TVertexColour c;
+  c.kind_ = EKind::Selected;
+  return c;
+}
+
+TVertexColour TVertexColour::Blend(float k, float alpha) {
+  TVertexColour c;
+  if (std::bit_cast<std::uint32_t>(alpha) == std::bit_cast<std::uint32_t>(1.0f)) {
+    c.kind_ = EKind::Blend;
+    c.value_ = std::bit_cast<std::uint32_t>(k);
+  } else {
+    c.kind_ = EKind::Kept;
+    c.value_ = KeptColours().Keep(BlendColour(k, alpha));
+  }
+  return c;
+}
+
+TVertexColour& TVertexColour::operator=(const TColorVector& c) {
+  value_ = 0;
+  if (SameBits(c, TColorVector{}))
+    kind_ = EKind::White;
+  else if (SameBits(c, PlainVertexColour()))
+    kind_ = EKind::Plain;
+  else if (SameBits(c, SelectedVertexColour()))
+    kind_ = EKind::Selected;
+  else {
+    kind_ = EKind::Kept;
+    value_ = KeptColours().Keep(c);
+  }
+  return *this;
+}
+
+TVertexColour::operator TColorVector() const {
+  switch (kind_) {
+    case EKind::White:
+      return {};
+    case EKind::Plain:
+      return PlainVertexColour();
+    case EKind::Selected:
+      return SelectedVertexColour();
+    case EKind::Blend:
+      return BlendColour(std::bit_cast<float>(value_), 1.0f);
+    case EKind::Kept:
+      break;
+  }
+  return KeptColours().At(value_);
+}
+
+float TVertexColour::Alpha() const {
+  switch (kind_) {
+    case EKind::White:
+    case EKind::Plain:
+    case EKind::Selected:
+    case EKind::Blend:
+      return 1.0f;
+    case EKind::Kept:
+      break;
+  }
+  return KeptColours().At(value_).A;
+}
+
+void TObjVertex::UpdateColour() {
+  if (Selected)
+    Colour = TVertexColour::Selected();
+  else if (SoftWeight == 0)
+    Colour = TVertexColour::Plain();
+  else  // weight 1 gives the selected colour, a weight near 0 the far one; alpha is kept
+    Colour = TVertexColour::Blend(1 - SoftWeight, Colour.Alpha());
 }
 
 void TObjVertex::ResetWorkingFlags() {

@@ -41,6 +41,38 @@ const TColorVector& SelectedVertexColour();  // RGB(128, 0, 128)
 const TColorVector& PlainVertexColour();     // RGB(255, 0, 128)
 const TColorVector& FarVertexColour();       // RGB(255, 157, 255)
 
+// The display colour of a vertex, read as a TColorVector. A vertex is white until it is first
+// coloured, then it shows the plain or the selected colour or the blend of its soft weight
+// (alpha 1), so the colour keeps only which of these it is and the blend's k. Any other colour
+// (from a stream, or a blend with another alpha) is kept in a table of distinct colours shared
+// by the process, of which the colour keeps the position.
+class TVertexColour {
+ public:
+  TVertexColour() = default;
+  TVertexColour(const TColorVector& c) { *this = c; }  // NOLINT: a colour is a vertex colour
+  TVertexColour& operator=(const TColorVector& c);
+  operator TColorVector() const;  // NOLINT: reads as a colour
+
+  // The plain and the selected display colours.
+  static TVertexColour Plain();
+  static TVertexColour Selected();
+  // The blend between the selected and the far colour, k 0 selected, 1 far, alpha `alpha`.
+  static TVertexColour Blend(float k, float alpha);
+  float Alpha() const;
+
+  friend bool operator==(const TVertexColour& a, const TVertexColour& b) {
+    return TColorVector(a) == TColorVector(b);
+  }
+  friend bool operator==(const TVertexColour& a, const TColorVector& b) {
+    return TColorVector(a) == b;
+  }
+
+ private:
+  enum class EKind : std::uint8_t { White, Plain, Selected, Blend, Kept };
+  std::uint32_t value_ = 0;  // the blend's k as bits, or the position in the table
+  EKind kind_ = EKind::White;
+};
+
 // Scene-tree nodes are opaque to the core. The owner of the live edit state hands the window's
 // scene tree to its meshes (TObjData::TreeNodes), which check and uncheck the nodes when the
 // visibility of the objects they show changes, and keep the nodes' expansion with the view.
@@ -81,17 +113,18 @@ struct TObjVertex : TBaseVertex {
 
   std::int32_t Id = -1;
   std::int32_t MirrorIndex = -1;  // Index of the mirror partner; -10 on the centre line
-  TColorVector Colour;
   float SoftWeight = 0;
-  std::uint8_t SideCode = 3;  // 0 left (x >= 0), 1 right, 2 centre line, 3 not classified
-  bool Selected = false;
-  bool Shown = false;
-  bool Editable = true;
-  bool Anchor = false;
-  bool Highlight = false;
-  bool Visited = false;
-  bool XLocked = false;
   TBaseVertex* ShapedLink = nullptr;  // the vertex's shaped position in its group, or none
+  // The colour, side and flags share the last 8 bytes: a vertex takes 56.
+  [[no_unique_address]] TVertexColour Colour;
+  std::uint8_t SideCode = 3;  // 0 left (x >= 0), 1 right, 2 centre line, 3 not classified
+  bool Selected : 1 = false;
+  bool Shown : 1 = false;
+  bool Editable : 1 = true;
+  bool Anchor : 1 = false;
+  bool Highlight : 1 = false;
+  bool Visited : 1 = false;
+  bool XLocked : 1 = false;
 
   // An X-locked vertex keeps its x; every move writes x through here.
   void SetX(double x) {

@@ -119,14 +119,15 @@ void TObjVertex::Store(TObjectStream& s) const {
   std::uint8_t* p = s.WriteSpan(kMinStoredBytes);
   PutPointFields(p, *this);
   Put(p, Id);
-  Put(p, Selected);
-  Put(p, Shown);
+  Put(p, static_cast<bool>(Selected));
+  Put(p, static_cast<bool>(Shown));
   Put(p, MirrorIndex);
   Put(p, SideCode);
-  Put(p, Colour.R);
-  Put(p, Colour.G);
-  Put(p, Colour.B);
-  Put(p, Colour.A);
+  const TColorVector colour = Colour;
+  Put(p, colour.R);
+  Put(p, colour.G);
+  Put(p, colour.B);
+  Put(p, colour.A);
   Put(p, SoftWeight);
 }
 
@@ -135,20 +136,31 @@ void TObjVertex::Load(TObjectStream& s) {
   const std::uint8_t* p = s.ReadSpan(kMinStoredBytes);
   TakePointFields(s, at, p, *this, kClassName, kCoordinateLimit);
   Take(p, Id);
-  Take(p, Selected);
-  Take(p, Shown);
+  bool selected = false, shown = false;
+  Take(p, selected);
+  Take(p, shown);
+  Selected = selected;
+  Shown = shown;
   Take(p, MirrorIndex);
   Take(p, SideCode);
-  Take(p, Colour.R);
-  Take(p, Colour.G);
-  Take(p, Colour.B);
-  Take(p, Colour.A);
+  TColorVector colour;
+  Take(p, colour.R);
+  Take(p, colour.G);
+  Take(p, colour.B);
+  Take(p, colour.A);
   Take(p, SoftWeight);
-  s.CheckFinite(at + 39, Colour.R, kClassName, "Colour.red");
-  s.CheckFinite(at + 43, Colour.G, kClassName, "Colour.green");
-  s.CheckFinite(at + 47, Colour.B, kClassName, "Colour.blue");
-  s.CheckFinite(at + 51, Colour.A, kClassName, "Colour.alpha");
+  s.CheckFinite(at + 39, colour.R, kClassName, "Colour.red");
+  s.CheckFinite(at + 43, colour.G, kClassName, "Colour.green");
+  s.CheckFinite(at + 47, colour.B, kClassName, "Colour.blue");
+  s.CheckFinite(at + 51, colour.A, kClassName, "Colour.alpha");
   s.CheckFinite(at + 55, SoftWeight, kClassName, "SoftWeight");
+  // A colour its soft weight gives is kept as that blend.
+  const TVertexColour blend = TVertexColour::Blend(1 - SoftWeight, 1.0f);
+  const TColorVector blended = blend;
+  if (std::memcmp(&blended, &colour, sizeof colour) == 0)
+    Colour = blend;
+  else
+    Colour = colour;
   ResetWorkingFlags();
 }
 
