@@ -122,18 +122,6 @@ TColorVector BlendColour(float k, float alpha) {
 
 }  // namespace
 
-TVertexColour TVertexColour::Plain() {
-  TVertexColour c;
-  c.kind_ = EKind::Plain;
-  return c;
-}
-
-TVertexColour TVertexColour::Selected() {
-  TVertexColour c;
-  c.kind_ = EKind::Selected;
-  return c;
-}
-
 TVertexColour TVertexColour::Blend(float k, float alpha) {
   TVertexColour c;
   if (std::bit_cast<std::uint32_t>(alpha) == std::bit_cast<std::uint32_t>(1.0f)) {
@@ -188,15 +176,6 @@ float TVertexColour::Alpha() const {
       break;
   }
   return KeptColours().At(value_).A;
-}
-
-void TObjVertex::UpdateColour() {
-  if (Selected)
-    Colour = TVertexColour::Selected();
-  else if (SoftWeight == 0)
-    Colour = TVertexColour::Plain();
-  else  // weight 1 gives the selected colour, a weight near 0 the far one; alpha is kept
-    Colour = TVertexColour::Blend(1 - SoftWeight, Colour.Alpha());
 }
 
 void TObjVertex::ResetWorkingFlags() {
@@ -529,26 +508,32 @@ void TObjData::SetSide(std::uint8_t side) {
 
 void TObjData::UpdateVertexFlags() {
   if (Rebuilding) return;
-  for (TObjVertex& v : Vertices) {
-    v.Selected = false;
-    v.Shown = false;
-    v.Editable = false;
-  }
+  // The flags of the faces are gathered into one byte per vertex (a small array that stays in
+  // the cache), then every vertex takes its flags and colour in one sequential pass.
+  enum : std::uint8_t { kSelected = 1, kShown = 2, kEditable = 4 };
+  thread_local std::vector<std::uint8_t> gathered;
+  gathered.assign(static_cast<std::size_t>(Vertices.Count()), 0);
+  std::uint8_t* const bits = gathered.data();
   const TFaceVert* corners = Faces.AllCorners().data();
   for (const TObjFace& f : Faces) {
-    if (!f.Selected && !f.Shown && !f.IsEditable()) continue;
     const bool editable = f.IsEditable();
+    const auto b = static_cast<std::uint8_t>((f.Selected ? kSelected : 0) | (f.Shown ? kShown : 0) |
+                                             (editable ? kEditable : 0));
+    if (b == 0) continue;
     for (const TFaceVert* c = corners + f.FirstCorner; c != corners + f.FirstCorner + f.CornerCount;
-         ++c) {
-      TObjVertex& v = Vertices[c->VertexIndex];
-      v.Selected |= f.Selected;
-      v.Shown |= f.Shown;
-      v.Editable |= editable;
-    }
+         ++c)
+      bits[c->VertexIndex] |= b;
   }
   // The colour follows the final selection; the result is the same as recolouring at every
   // change of the flag.
-  for (TObjVertex& v : Vertices) v.UpdateColour();
+  std::size_t i = 0;
+  for (TObjVertex& v : Vertices) {
+    const std::uint8_t b = bits[i++];
+    v.Selected = (b & kSelected) != 0;
+    v.Shown = (b & kShown) != 0;
+    v.Editable = (b & kEditable) != 0;
+    v.UpdateColour();
+  }
 }
 
 void TObjData::SelectAllFaces(bool selected) {

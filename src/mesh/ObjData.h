@@ -54,8 +54,8 @@ class TVertexColour {
   operator TColorVector() const;  // NOLINT: reads as a colour
 
   // The plain and the selected display colours.
-  static TVertexColour Plain();
-  static TVertexColour Selected();
+  static TVertexColour Plain() { return TVertexColour(EKind::Plain); }
+  static TVertexColour Selected() { return TVertexColour(EKind::Selected); }
   // The blend between the selected and the far colour, k 0 selected, 1 far, alpha `alpha`.
   static TVertexColour Blend(float k, float alpha);
   float Alpha() const;
@@ -69,6 +69,7 @@ class TVertexColour {
 
  private:
   enum class EKind : std::uint8_t { White, Plain, Selected, Blend, Kept };
+  explicit TVertexColour(EKind kind) : kind_(kind) {}
   std::uint32_t value_ = 0;  // the blend's k as bits, or the position in the table
   EKind kind_ = EKind::White;
 };
@@ -132,7 +133,14 @@ struct TObjVertex : TBaseVertex {
   }
   void SetSelected(bool selected);
   void SetSoftWeight(float weight);
-  void UpdateColour();
+  void UpdateColour() {
+    if (Selected)
+      Colour = TVertexColour::Selected();
+    else if (SoftWeight == 0)
+      Colour = TVertexColour::Plain();
+    else  // weight 1 gives the selected colour, a weight near 0 the far one; alpha is kept
+      Colour = TVertexColour::Blend(1 - SoftWeight, Colour.Alpha());
+  }
   // Takes part in a transform, the selection centre and backups.
   bool TakesPart() const { return Selected || SoftWeight > 0; }
   // Resets the working flags that are never stored.
