@@ -506,8 +506,18 @@ void TObjData::SetSide(std::uint8_t side) {
   UpdateVertexFlags();
 }
 
+bool TObjData::HasKeptColours() const {
+  return std::any_of(Vertices.begin(), Vertices.end(),
+                     [](const TObjVertex& v) { return v.Colour.IsKept(); });
+}
+
 void TObjData::UpdateVertexFlags() {
   if (Rebuilding) return;
+  if (VertexFlagsDeferred) {
+    VertexFlagsStale = true;
+    return;
+  }
+  VertexFlagsStale = false;
   // The flags of the faces are gathered into one byte per vertex (a small array that stays in
   // the cache), then every vertex takes its flags and colour in one sequential pass.
   enum : std::uint8_t { kSelected = 1, kShown = 2, kEditable = 4 };

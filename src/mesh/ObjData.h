@@ -59,6 +59,8 @@ class TVertexColour {
   // The blend between the selected and the far colour, k 0 selected, 1 far, alpha `alpha`.
   static TVertexColour Blend(float k, float alpha);
   float Alpha() const;
+  // Whether the colour is kept in the table (an alpha other than 1, or a colour as it was read).
+  bool IsKept() const { return kind_ == EKind::Kept; }
 
   friend bool operator==(const TVertexColour& a, const TVertexColour& b) {
     return TColorVector(a) == TColorVector(b);
@@ -712,6 +714,8 @@ class TObjData : public TStreamableObject {
 
   void SetSide(std::uint8_t side);
   void UpdateVertexFlags();
+  // Whether some vertex has a colour kept in the table (TVertexColour::IsKept).
+  bool HasKeptColours() const;
   void SelectAllFaces(bool selected);
   void InvertFaceSelection();
   void SetAllVisible(bool visible);
@@ -753,6 +757,10 @@ class TObjData : public TStreamableObject {
   bool TrackingActive = false;
   std::uint8_t Side = 0;  // 0 whole, 1 right side only, 2 left side only
   bool Rebuilding = false;
+  // While deferred, UpdateVertexFlags only notes that the vertex flags are stale; a run of
+  // commands that only change face selection refreshes them once at its end. Never stored.
+  bool VertexFlagsDeferred = false;
+  bool VertexFlagsStale = false;
   // The scene tree showing this mesh, when it is shown; never stored.
   ITreeNodeSink* TreeNodes = nullptr;
   // Nothing without a node or a tree.
