@@ -14,6 +14,7 @@
 //
 // usage: bench_cold [--runs N] [--sizes 100000,1000000] [--batch PATH] [--no-commands]
 //        bench_cold --write-figure VERTICES PATH   (writes the generated figure, for scripts)
+//        bench_cold --arrays FIGURE   (bytes per vertex of each array of the loaded mesh)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -107,6 +108,53 @@ int ChildPhase(const char* mode, const char* file) {
   else
     return 3;
   std::printf("%.3f %.3f\n", MsSince(start), CpuMs() - cpu);
+  return 0;
+}
+
+// What each array of a loaded mesh holds, in bytes per vertex (used and reserved), against the
+// resident and peak memory of the process.
+long ResidentKB() {
+  long pages = 0, resident = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+int ChildArrays(const char* file) {
+  tarvel::TObjData mesh;
+  tarvel::LoadFromObj(mesh, file);
+  const double n = mesh.Vertices.Count();
+  std::size_t groupVertices = 0, groupVerticesReserved = 0, groupFaces = 0;
+  mesh.Groups.ForEach([&](const tarvel::TGroup& g) {
+    groupVertices += g.Vertices.List.Items().size() * sizeof(tarvel::TGroupVertex);
+    groupVerticesReserved += g.Vertices.List.Items().capacity() * sizeof(tarvel::TGroupVertex);
+    groupFaces += g.Faces.capacity() * sizeof(std::int32_t);
+  });
+  auto row = [&](const char* name, std::size_t used, std::size_t reserved) {
+    std::printf("  %-24s %10.1f %10.1f\n", name, static_cast<double>(used) / n,
+                static_cast<double>(reserved) / n);
+  };
+  auto bytes = [](const auto& v) { return v.size() * sizeof(v[0]); };
+  auto reserved = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
+  std::printf("%d vertices, bytes per vertex\n  %-24s %10s %10s\n", mesh.Vertices.Count(), "array",
+              "used", "reserved");
+  row("vertices", bytes(mesh.Vertices.Items()), reserved(mesh.Vertices.Items()));
+  if (mesh.TexVerts.HoldsExactPoints())
+    row("texture coordinates", mesh.TexVerts.Count() * sizeof(tarvel::TBaseVertex),
+        mesh.TexVerts.Count() * sizeof(tarvel::TBaseVertex));
+  else
+    row("texture coordinates", bytes(mesh.TexVerts.Compact()), reserved(mesh.TexVerts.Compact()));
+  row("normals", bytes(mesh.Normals.Compact()), reserved(mesh.Normals.Compact()));
+  row("faces", bytes(mesh.Faces.Items()), reserved(mesh.Faces.Items()));
+  row("corners", bytes(mesh.Faces.AllCorners()), reserved(mesh.Faces.AllCorners()));
+  row("group vertex entries", groupVertices, groupVerticesReserved);
+  row("group face lists", groupFaces, groupFaces);
+  struct rusage u {};
+  ::getrusage(RUSAGE_SELF, &u);
+  std::printf("  %-24s %10.1f\n  %-24s %10.1f\n", "resident now", ResidentKB() * 1024.0 / n,
+              "peak resident", static_cast<double>(u.ru_maxrss) * 1024.0 / n);
   return 0;
 }
 
@@ -232,6 +280,7 @@ std::string SelfPath() {
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--child") == 0) return ChildLoad(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "--phase") == 0) return ChildPhase(argv[2], argv[3]);
+  if (argc == 3 && std::strcmp(argv[1], "--arrays") == 0) return ChildArrays(argv[2]);
   if (argc == 4 && std::strcmp(argv[1], "--write-figure") == 0) {
     // For other benchmarks (the launch benchmark): the generated figure of N vertices at PATH.
     tarvel::samples::WriteFigure(tarvel::samples::ShapeForVertexCount(std::atol(argv[2])), argv[3]);

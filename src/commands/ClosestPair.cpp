@@ -23,6 +23,34 @@ inline std::uint64_t Spread3(std::uint64_t x) {
   return x;
 }
 
+using TKeyed = std::pair<std::uint64_t, std::uint32_t>;
+
+// Sorts by key, then by position, as std::sort of the pairs does when the positions are
+// distinct and ascending: a least-significant-digit radix sort by key, 11 bits a pass, that
+// keeps the order of equal keys and skips the digits all keys share.
+void SortByKey(std::vector<TKeyed>& items, std::vector<TKeyed>& other) {
+  constexpr int kBits = 11, kPasses = 6;
+  constexpr std::size_t kBuckets = std::size_t{1} << kBits;
+  if (items.size() < 4096) {
+    std::sort(items.begin(), items.end());
+    return;
+  }
+  std::vector<std::array<std::uint32_t, kBuckets>> counts(kPasses);
+  for (auto& c : counts) c.fill(0);
+  for (const TKeyed& e : items)
+    for (int d = 0; d < kPasses; ++d)
+      ++counts[static_cast<std::size_t>(d)][(e.first >> (d * kBits)) & (kBuckets - 1)];
+  other.resize(items.size());
+  for (int d = 0; d < kPasses; ++d) {
+    auto& c = counts[static_cast<std::size_t>(d)];
+    if (std::find(c.begin(), c.end(), items.size()) != c.end()) continue;  // one digit for all
+    std::uint32_t at = 0;
+    for (std::uint32_t& n : c) at += std::exchange(n, at);
+    for (const TKeyed& e : items) other[c[(e.first >> (d * kBits)) & (kBuckets - 1)]++] = e;
+    items.swap(other);
+  }
+}
+
 // The exhaustive pass over a hash grid, for points so spread out that their cells cannot be
 // numbered along the axes.
 float SmallestDistanceHashed(std::span<const TInfoPoint> infoPoints, const TBounds& box,
@@ -97,14 +125,15 @@ float SmallestDistance(std::vector<TInfoPoint>& points, float bound) {
     const double q = std::clamp((v - lo) * scale, 0.0, kSteps);
     return Spread3(static_cast<std::uint64_t>(std::isnan(q) ? 0 : q));
   };
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> order(points.size());
+  std::vector<TKeyed> order(points.size());
+  std::vector<TKeyed> scratch;  // the radix sort's second buffer, for both sorts
   for (std::size_t i = 0; i < points.size(); ++i) {
     const TInfoPoint& p = points[i];
     order[i] = {
         quantise(p.X, box.Min.X) | quantise(p.Y, box.Min.Y) << 1 | quantise(p.Z, box.Min.Z) << 2,
         static_cast<std::uint32_t>(i)};
   }
-  std::sort(order.begin(), order.end());
+  SortByKey(order, scratch);
   float best = bound;
   for (std::size_t i = 1; i < order.size() && best > 0; ++i) {
     const float d = InfoDistance(points[order[i - 1].second], points[order[i].second]);
@@ -130,7 +159,7 @@ float SmallestDistance(std::vector<TInfoPoint>& points, float bound) {
     order[i] = {axis(p.X, box.Min.X) << kX | axis(p.Y, box.Min.Y) << kY | axis(p.Z, box.Min.Z),
                 static_cast<std::uint32_t>(i)};
   }
-  std::sort(order.begin(), order.end());
+  SortByKey(order, scratch);
   {  // the points in that order, so that runs are read from consecutive memory
     std::vector<TInfoPoint> sorted(points.size());
     for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = points[order[i].second];

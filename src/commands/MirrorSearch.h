@@ -30,21 +30,34 @@ class TPointGrid {
   };
 
   // `points` carry their vertex in Index and come in ascending Index order.
-  TPointGrid(std::vector<TBaseVertex> points, const TBaseVertex& origin, double cellSize)
+  TPointGrid(const std::vector<TBaseVertex>& points, const TBaseVertex& origin, double cellSize)
+      : TPointGrid(
+            points.size(), points.size(), [](std::size_t) { return true; },
+            [&](std::size_t i) { return points[i]; }, origin, cellSize) {}
+
+  // The points pointAt(k) of the k in [0, n) that take(k) accepts, `count` of them, carrying
+  // their vertex in Index in ascending order. The source is read twice (bucket sizes, then
+  // placing) rather than copied first.
+  template <class TTake, class TPointAt>
+  TPointGrid(std::size_t n, std::size_t count, TTake take, TPointAt pointAt,
+             const TBaseVertex& origin, double cellSize)
       : origin_(origin), size_(cellSize), oneCell_(!std::isfinite(cellSize)) {
     std::size_t buckets = 1;
-    while (buckets < points.size()) buckets <<= 1;
+    while (buckets < count) buckets <<= 1;
     mask_ = buckets - 1;
-    std::vector<std::uint32_t> bucketOf(points.size());
+    constexpr std::uint32_t kLeftOut = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> bucketOf(n, kLeftOut);
     start_.assign(buckets + 1, 0);
-    for (std::size_t i = 0; i < points.size(); ++i) {
-      bucketOf[i] = static_cast<std::uint32_t>(Bucket(CellOf(points[i])));
-      ++start_[bucketOf[i] + 1];
+    for (std::size_t k = 0; k < n; ++k) {
+      if (!take(k)) continue;
+      bucketOf[k] = static_cast<std::uint32_t>(Bucket(CellOf(pointAt(k))));
+      ++start_[bucketOf[k] + 1];
     }
     for (std::size_t b = 0; b < buckets; ++b) start_[b + 1] += start_[b];
-    entries_.resize(points.size());
+    entries_.resize(start_[buckets]);
     std::vector<std::uint32_t> fill(start_.begin(), start_.end() - 1);
-    for (std::size_t i = 0; i < points.size(); ++i) entries_[fill[bucketOf[i]]++] = points[i];
+    for (std::size_t k = 0; k < n; ++k)
+      if (bucketOf[k] != kLeftOut) entries_[fill[bucketOf[k]]++] = pointAt(k);
   }
 
   // The cell along one axis: monotone in the coordinate, so the cells of a range of
@@ -177,28 +190,43 @@ class TMirrorFinder {
 
  private:
   static TPointGrid MakeGrid(const TObjData& pristine, float tolerance) {
-    std::vector<TBaseVertex> points;
-    if (tolerance > 0) {
-      points.reserve(static_cast<std::size_t>(pristine.Vertices.Count()));
-      // A point with an infinite or undefined coordinate matches nothing.
-      for (std::int32_t k = 0; k < pristine.Vertices.Count(); ++k) {
-        const TObjVertex& v = pristine.Vertices[k];
-        if (!IsFinite(v)) continue;
-        TBaseVertex e;
-        e.X = v.X, e.Y = v.Y, e.Z = v.Z, e.Index = k;
-        points.push_back(e);
-      }
+    // A point with an infinite or undefined coordinate matches nothing.
+    const auto& vertices = pristine.Vertices;
+    auto take = [&](std::size_t k) {
+      return tolerance > 0 && IsFinite(vertices[static_cast<std::int32_t>(k)]);
+    };
+    auto pointAt = [&](std::size_t k) {
+      const TObjVertex& v = vertices[static_cast<std::int32_t>(k)];
+      TBaseVertex e;
+      e.X = v.X, e.Y = v.Y, e.Z = v.Z, e.Index = static_cast<std::int32_t>(k);
+      return e;
+    };
+    const auto n = static_cast<std::size_t>(vertices.Count());
+    TBaseVertex lo, hi;
+    lo.X = lo.Y = lo.Z = std::numeric_limits<double>::infinity();
+    hi.X = hi.Y = hi.Z = -std::numeric_limits<double>::infinity();
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+      if (!take(k)) continue;
+      const TObjVertex& p = vertices[static_cast<std::int32_t>(k)];
+      lo.X = std::min(lo.X, p.X), lo.Y = std::min(lo.Y, p.Y), lo.Z = std::min(lo.Z, p.Z);
+      hi.X = std::max(hi.X, p.X), hi.Y = std::max(hi.Y, p.Y), hi.Z = std::max(hi.Z, p.Z);
+      ++count;
     }
-    const TBounds b = BoundsOf(points);
+    TBounds b;
+    if (count > 0) {
+      b.Min = lo;
+      b.Extent = std::max({hi.X - lo.X, hi.Y - lo.Y, hi.Z - lo.Z});
+    }
     // Cells of at least twice the tolerance, and as wide as the mean spacing of the points
     // when that is wider: a query then mostly reads one cell of a point or two, and the
     // queries of neighbouring vertices read neighbouring buckets (far narrower cells scatter
     // them over the whole grid). Never more than 2^40 cells across.
     const double t = static_cast<double>(tolerance);
     const double spacing =
-        b.Extent / std::sqrt(static_cast<double>(std::max<std::size_t>(points.size(), 1)));
+        b.Extent / std::sqrt(static_cast<double>(std::max<std::size_t>(count, 1)));
     const double size = std::max({2.0 * t, spacing, b.Extent / 1099511627776.0});
-    return TPointGrid(std::move(points), b.Min, size);
+    return TPointGrid(n, count, take, pointAt, b.Min, size);
   }
 
   float tolerance_;

@@ -1,8 +1,14 @@
 #include "mesh/ObjData.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
+#include <deque>
+#include <mutex>
 #include <random>
+#include <unordered_map>
 
 namespace tarvel {
 
@@ -67,20 +73,109 @@ void TObjVertex::SetSoftWeight(float weight) {
   UpdateColour();
 }
 
-void TObjVertex::UpdateColour() {
-  if (Selected) {
-    Colour = SelectedVertexColour();
-  } else if (SoftWeight == 0) {
-    Colour = PlainVertexColour();
-  } else {
-    // Weight 1 gives the selected colour, a weight near 0 the far one; alpha is kept.
-    const TColorVector& sel = SelectedVertexColour();
-    const TColorVector& far = FarVertexColour();
-    const float k = 1 - SoftWeight;
-    Colour.R = (far.R - sel.R) * k + sel.R;
-    Colour.G = (far.G - sel.G) * k + sel.G;
-    Colour.B = (far.B - sel.B) * k + sel.B;
+namespace {
+
+// The colours kept apart from the vertices: each distinct colour once, for the whole process.
+class TKeptColours {
+ public:
+  std::uint32_t Keep(const TColorVector& c) {
+    const std::array<std::uint32_t, 4> key = std::bit_cast<std::array<std::uint32_t, 4>>(c);
+    const std::lock_guard lock(mutex_);
+    const auto [it, added] = positions_.try_emplace(key, static_cast<std::uint32_t>(kept_.size()));
+    if (added) kept_.push_back(c);
+    return it->second;
   }
+  TColorVector At(std::uint32_t i) const {
+    const std::lock_guard lock(mutex_);
+    return kept_[i];
+  }
+
+ private:
+  struct THash {
+    std::size_t operator()(const std::array<std::uint32_t, 4>& k) const {
+      std::uint64_t h = 0;
+      for (std::uint32_t w : k) h = (h ^ w) * 0x100000001b3ull;
+      return static_cast<std::size_t>(h);
+    }
+  };
+  mutable std::mutex mutex_;
+  std::deque<TColorVector> kept_;
+  std::unordered_map<std::array<std::uint32_t, 4>, std::uint32_t, THash> positions_;
+};
+
+TKeptColours& KeptColours() {
+  static TKeptColours kept;
+  return kept;
+}
+
+bool SameBits(const TColorVector& a, const TColorVector& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+TColorVector BlendColour(float k, float alpha) {
+  // k 0 gives the selected colour, 1 the far one.
+  const TColorVector& sel = SelectedVertexColour();
+  const TColorVector& far = FarVertexColour();
+  return {(far.R - sel.R) * k + sel.R, (far.G - sel.G) * k + sel.G, (far.B - sel.B) * k + sel.B,
+          alpha};
+}
+
+}  // namespace
+
+TVertexColour TVertexColour::Blend(float k, float alpha) {
+  TVertexColour c;
+  if (std::bit_cast<std::uint32_t>(alpha) == std::bit_cast<std::uint32_t>(1.0f)) {
+    c.kind_ = EKind::Blend;
+    c.value_ = std::bit_cast<std::uint32_t>(k);
+  } else {
+    c.kind_ = EKind::Kept;
+    c.value_ = KeptColours().Keep(BlendColour(k, alpha));
+  }
+  return c;
+}
+
+TVertexColour& TVertexColour::operator=(const TColorVector& c) {
+  value_ = 0;
+  if (SameBits(c, TColorVector{}))
+    kind_ = EKind::White;
+  else if (SameBits(c, PlainVertexColour()))
+    kind_ = EKind::Plain;
+  else if (SameBits(c, SelectedVertexColour()))
+    kind_ = EKind::Selected;
+  else {
+    kind_ = EKind::Kept;
+    value_ = KeptColours().Keep(c);
+  }
+  return *this;
+}
+
+TVertexColour::operator TColorVector() const {
+  switch (kind_) {
+    case EKind::White:
+      return {};
+    case EKind::Plain:
+      return PlainVertexColour();
+    case EKind::Selected:
+      return SelectedVertexColour();
+    case EKind::Blend:
+      return BlendColour(std::bit_cast<float>(value_), 1.0f);
+    case EKind::Kept:
+      break;
+  }
+  return KeptColours().At(value_);
+}
+
+float TVertexColour::Alpha() const {
+  switch (kind_) {
+    case EKind::White:
+    case EKind::Plain:
+    case EKind::Selected:
+    case EKind::Blend:
+      return 1.0f;
+    case EKind::Kept:
+      break;
+  }
+  return KeptColours().At(value_).A;
 }
 
 void TObjVertex::ResetWorkingFlags() {
@@ -110,18 +205,45 @@ float Distance(const TBaseVertex& a, const TBaseVertex& b) {
 TObjFace& TFaceList::Add(TObjFace face, std::span<const TFaceVert> corners) {
   face.FirstCorner = static_cast<std::uint32_t>(corners_.size());
   face.CornerCount = static_cast<std::int32_t>(corners.size());
-  face.CornerCapacity = GrownCapacity(3, face.CornerCount, TCollection::kDelta);
   corners_.insert(corners_.end(), corners.begin(), corners.end());
   faces_.push_back(face);
   return faces_.back();
 }
 
+TObjFace& TFaceList::Add(TObjFace face, std::span<const TFaceVertRecord> corners) {
+  const std::size_t first = corners_.size();
+  for (const TFaceVertRecord& c : corners) corners_.push_back(c.Corner());
+  for (std::size_t k = 0; k < corners.size(); ++k)
+    SetNormalIndex(first + k, corners[k].NormalIndex);
+  return AddWithCorners(face, first, static_cast<std::int32_t>(corners.size()));
+}
+
 TObjFace& TFaceList::AddWithCorners(TObjFace face, std::size_t first, std::int32_t count) {
   face.FirstCorner = static_cast<std::uint32_t>(first);
   face.CornerCount = count;
-  face.CornerCapacity = GrownCapacity(3, count, TCollection::kDelta);
   faces_.push_back(face);
   return faces_.back();
+}
+
+void TFaceList::SetNormalIndex(std::size_t k, std::int32_t normal) {
+  if (k < normals_.size()) {
+    normals_[k] = normal;
+    return;
+  }
+  if (normal == corners_[k].VertexIndex) return;
+  normals_.reserve(corners_.capacity());
+  for (std::size_t i = normals_.size(); i < k; ++i) normals_.push_back(corners_[i].VertexIndex);
+  normals_.push_back(normal);
+}
+
+std::int32_t TFaceList::CornerCapacity(const TObjFace& f) const {
+  if (!capacities_.empty()) {
+    const auto fi = static_cast<std::int32_t>(&f - faces_.data());
+    const auto it =
+        std::lower_bound(capacities_.begin(), capacities_.end(), std::pair{fi, INT32_MIN});
+    if (it != capacities_.end() && it->first == fi) return it->second;
+  }
+  return GrownCapacity(3, f.CornerCount, TCollection::kDelta);
 }
 
 std::int32_t TFaceList::Capacity() const {
@@ -310,11 +432,7 @@ void TGroup::ComputeCentre() {
   Centre.Z = mid(BoxMin.Z, BoxMax.Z);
 }
 
-void TGroup::Refresh() {
-  ComputeCentre();
-  std::int32_t i = 0;
-  for (TGroupVertex& e : Vertices) e.Index = i++;
-}
+void TGroup::Refresh() { ComputeCentre(); }
 
 void TGroup::UpdateFaceVisibility() {
   if (!Owner) return;
@@ -388,28 +506,44 @@ void TObjData::SetSide(std::uint8_t side) {
   UpdateVertexFlags();
 }
 
+bool TObjData::HasKeptColours() const {
+  return std::any_of(Vertices.begin(), Vertices.end(),
+                     [](const TObjVertex& v) { return v.Colour.IsKept(); });
+}
+
 void TObjData::UpdateVertexFlags() {
   if (Rebuilding) return;
-  for (TObjVertex& v : Vertices) {
-    v.Selected = false;
-    v.Shown = false;
-    v.Editable = false;
+  if (VertexFlagsDeferred) {
+    VertexFlagsStale = true;
+    return;
   }
+  VertexFlagsStale = false;
+  // The flags of the faces are gathered into one byte per vertex (a small array that stays in
+  // the cache), then every vertex takes its flags and colour in one sequential pass.
+  enum : std::uint8_t { kSelected = 1, kShown = 2, kEditable = 4 };
+  thread_local std::vector<std::uint8_t> gathered;
+  gathered.assign(static_cast<std::size_t>(Vertices.Count()), 0);
+  std::uint8_t* const bits = gathered.data();
   const TFaceVert* corners = Faces.AllCorners().data();
   for (const TObjFace& f : Faces) {
-    if (!f.Selected && !f.Shown && !f.IsEditable()) continue;
     const bool editable = f.IsEditable();
+    const auto b = static_cast<std::uint8_t>((f.Selected ? kSelected : 0) | (f.Shown ? kShown : 0) |
+                                             (editable ? kEditable : 0));
+    if (b == 0) continue;
     for (const TFaceVert* c = corners + f.FirstCorner; c != corners + f.FirstCorner + f.CornerCount;
-         ++c) {
-      TObjVertex& v = Vertices[c->VertexIndex];
-      v.Selected |= f.Selected;
-      v.Shown |= f.Shown;
-      v.Editable |= editable;
-    }
+         ++c)
+      bits[c->VertexIndex] |= b;
   }
   // The colour follows the final selection; the result is the same as recolouring at every
   // change of the flag.
-  for (TObjVertex& v : Vertices) v.UpdateColour();
+  std::size_t i = 0;
+  for (TObjVertex& v : Vertices) {
+    const std::uint8_t b = bits[i++];
+    v.Selected = (b & kSelected) != 0;
+    v.Shown = (b & kShown) != 0;
+    v.Editable = (b & kEditable) != 0;
+    v.UpdateColour();
+  }
 }
 
 void TObjData::SelectAllFaces(bool selected) {

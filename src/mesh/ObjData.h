@@ -41,6 +41,41 @@ const TColorVector& SelectedVertexColour();  // RGB(128, 0, 128)
 const TColorVector& PlainVertexColour();     // RGB(255, 0, 128)
 const TColorVector& FarVertexColour();       // RGB(255, 157, 255)
 
+// The display colour of a vertex, read as a TColorVector. A vertex is white until it is first
+// coloured, then it shows the plain or the selected colour or the blend of its soft weight
+// (alpha 1), so the colour keeps only which of these it is and the blend's k. Any other colour
+// (from a stream, or a blend with another alpha) is kept in a table of distinct colours shared
+// by the process, of which the colour keeps the position.
+class TVertexColour {
+ public:
+  TVertexColour() = default;
+  TVertexColour(const TColorVector& c) { *this = c; }  // NOLINT: a colour is a vertex colour
+  TVertexColour& operator=(const TColorVector& c);
+  operator TColorVector() const;  // NOLINT: reads as a colour
+
+  // The plain and the selected display colours.
+  static TVertexColour Plain() { return TVertexColour(EKind::Plain); }
+  static TVertexColour Selected() { return TVertexColour(EKind::Selected); }
+  // The blend between the selected and the far colour, k 0 selected, 1 far, alpha `alpha`.
+  static TVertexColour Blend(float k, float alpha);
+  float Alpha() const;
+  // Whether the colour is kept in the table (an alpha other than 1, or a colour as it was read).
+  bool IsKept() const { return kind_ == EKind::Kept; }
+
+  friend bool operator==(const TVertexColour& a, const TVertexColour& b) {
+    return TColorVector(a) == TColorVector(b);
+  }
+  friend bool operator==(const TVertexColour& a, const TColorVector& b) {
+    return TColorVector(a) == b;
+  }
+
+ private:
+  enum class EKind : std::uint8_t { White, Plain, Selected, Blend, Kept };
+  explicit TVertexColour(EKind kind) : kind_(kind) {}
+  std::uint32_t value_ = 0;  // the blend's k as bits, or the position in the table
+  EKind kind_ = EKind::White;
+};
+
 // Scene-tree nodes are opaque to the core. The owner of the live edit state hands the window's
 // scene tree to its meshes (TObjData::TreeNodes), which check and uncheck the nodes when the
 // visibility of the objects they show changes, and keep the nodes' expansion with the view.
@@ -81,17 +116,18 @@ struct TObjVertex : TBaseVertex {
 
   std::int32_t Id = -1;
   std::int32_t MirrorIndex = -1;  // Index of the mirror partner; -10 on the centre line
-  TColorVector Colour;
   float SoftWeight = 0;
-  std::uint8_t SideCode = 3;  // 0 left (x >= 0), 1 right, 2 centre line, 3 not classified
-  bool Selected = false;
-  bool Shown = false;
-  bool Editable = true;
-  bool Anchor = false;
-  bool Highlight = false;
-  bool Visited = false;
-  bool XLocked = false;
   TBaseVertex* ShapedLink = nullptr;  // the vertex's shaped position in its group, or none
+  // The colour, side and flags share the last 8 bytes: a vertex takes 56.
+  [[no_unique_address]] TVertexColour Colour;
+  std::uint8_t SideCode = 3;  // 0 left (x >= 0), 1 right, 2 centre line, 3 not classified
+  bool Selected : 1 = false;
+  bool Shown : 1 = false;
+  bool Editable : 1 = true;
+  bool Anchor : 1 = false;
+  bool Highlight : 1 = false;
+  bool Visited : 1 = false;
+  bool XLocked : 1 = false;
 
   // An X-locked vertex keeps its x; every move writes x through here.
   void SetX(double x) {
@@ -99,7 +135,14 @@ struct TObjVertex : TBaseVertex {
   }
   void SetSelected(bool selected);
   void SetSoftWeight(float weight);
-  void UpdateColour();
+  void UpdateColour() {
+    if (Selected)
+      Colour = TVertexColour::Selected();
+    else if (SoftWeight == 0)
+      Colour = TVertexColour::Plain();
+    else  // weight 1 gives the selected colour, a weight near 0 the far one; alpha is kept
+      Colour = TVertexColour::Blend(1 - SoftWeight, Colour.Alpha());
+  }
   // Takes part in a transform, the selection centre and backups.
   bool TakesPart() const { return Selected || SoftWeight > 0; }
   // Resets the working flags that are never stored.
@@ -144,12 +187,80 @@ class TNormalList {
   std::int32_t loadedCapacity_ = -1;
 };
 
+// The mesh's texture coordinates, streamed as a list of points. Coordinates read from OBJ
+// files have no w (0) and their position as index, so they are kept as the two doubles u and
+// v; a list with any other point keeps every point exactly as given.
+class TTexCoordList {
+ public:
+  struct TTexCoord {
+    double U = 0, V = 0;
+  };
+
+  std::int32_t Count() const {
+    return static_cast<std::int32_t>(exact_ ? exact_->Count() : compact_.size());
+  }
+  // The point: u, v, w and index.
+  TBaseVertex operator[](std::int32_t i) const;
+  void Add(const TBaseVertex& p);
+  void Reserve(std::size_t n);
+  void Clear();
+  // The compact array, for handing memory between copies.
+  THugeVector<TTexCoord>& Compact() { return compact_; }
+  // Whether the points are held as given because some has a w or an index of its own.
+  bool HoldsExactPoints() const { return exact_ != nullptr; }
+
+  // Points by value, in order.
+  class TIterator {
+   public:
+    using value_type = TBaseVertex;
+    using difference_type = std::ptrdiff_t;
+    TIterator() = default;
+    TIterator(const TTexCoordList* list, std::int32_t i) : list_(list), i_(i) {}
+    TBaseVertex operator*() const { return (*list_)[i_]; }
+    TIterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    TIterator operator++(int) {
+      TIterator old = *this;
+      ++i_;
+      return old;
+    }
+    bool operator==(const TIterator& o) const { return i_ == o.i_; }
+
+   private:
+    const TTexCoordList* list_ = nullptr;
+    std::int32_t i_ = 0;
+  };
+  TIterator begin() const { return {this, 0}; }
+  TIterator end() const { return {this, Count()}; }
+
+  void Put(TObjectStream& s) const;
+  void Get(TObjectStream& s);
+
+ private:
+  // From here on every point is kept as given.
+  void MakeExact();
+
+  THugeVector<TTexCoord> compact_;
+  std::unique_ptr<TRecordList<TBaseVertex>> exact_;
+  std::int32_t loadedCapacity_ = -1;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Faces
 
 // One corner of a face. Its references are indices: the mesh vertex, the entry in the face's
-// group's vertex list, the texture coordinate (-1 for none) and the normal.
+// group's vertex list and the texture coordinate (-1 for none). Its normal is kept by the face
+// list (TFaceList::NormalIndex), as almost every corner's normal is its vertex's.
 struct TFaceVert {
+  std::int32_t VertexIndex = -1;
+  std::int32_t GroupVertexIndex = -1;
+  std::int32_t TexVertIndex = -1;
+};
+
+// A corner as it is stored: its references and its normal.
+struct TFaceVertRecord {
   static constexpr std::string_view kClassName = "TFaceVert";
   static constexpr std::uint16_t kStreamId = 1006;
   static constexpr std::size_t kMinStoredBytes = 16;
@@ -159,6 +270,7 @@ struct TFaceVert {
   std::int32_t TexVertIndex = -1;
   std::int32_t NormalIndex = -1;
 
+  TFaceVert Corner() const { return {VertexIndex, GroupVertexIndex, TexVertIndex}; }
   void Store(TObjectStream& s) const;
   void Load(TObjectStream& s);
 };
@@ -176,13 +288,13 @@ struct TObjFace {
   std::int32_t SmoothIndex = -1;
   std::uint32_t FirstCorner = 0;
   std::int32_t CornerCount = 0;
-  std::int32_t CornerCapacity = 3;  // the capacity its corner collection reports
-  bool Shown = true;
-  bool Selected = false;
-  bool GroupUnlocked = true;
-  bool RightUnlocked = true;
-  bool LeftUnlocked = true;
-  bool Visited = false;
+  // One byte of flags: a face takes 28 bytes.
+  bool Shown : 1 = true;
+  bool Selected : 1 = false;
+  bool GroupUnlocked : 1 = true;
+  bool RightUnlocked : 1 = true;
+  bool LeftUnlocked : 1 = true;
+  bool Visited : 1 = false;
 
   bool IsEditable() const { return GroupUnlocked && RightUnlocked && LeftUnlocked; }
   // Selects only an editable face; returns whether it is editable.
@@ -221,7 +333,8 @@ class TObjFaceRecord : public TStreamableObject {
   void Store(TObjectStream& s) const override;
 
   TObjFace Face;
-  std::vector<TFaceVert> Corners;
+  std::vector<TFaceVertRecord> Corners;
+  std::int32_t CornerCapacity = 3;  // the capacity its corner collection reports
 };
 
 // The mesh's faces and, in one array, all their corners.
@@ -247,8 +360,25 @@ class TFaceList {
   THugeVector<TObjFace>& Items() { return faces_; }
   const THugeVector<TObjFace>& Items() const { return faces_; }
 
+  // The capacity the face's corner collection reports: what a stream gave, else the growth of
+  // 3 slots by 10 at a time.
+  std::int32_t CornerCapacity(const TObjFace& f) const;
+
+  // The normal of corner k of AllCorners(): its vertex's unless one was set apart.
+  std::int32_t NormalIndex(std::size_t k) const {
+    return k < normals_.size() ? normals_[k] : corners_[k].VertexIndex;
+  }
+  // Sets the normal of corner k; a list whose normals are all their vertices' holds no column.
+  void SetNormalIndex(std::size_t k, std::int32_t normal);
+  // Every corner's normal is its vertex's.
+  void ResetNormalIndices() { normals_.clear(); }
+  // The normals set apart, one per corner up to the last one set; for handing memory between
+  // copies.
+  THugeVector<std::int32_t>& NormalColumn() { return normals_; }
+
   // Appends a face with these corners; its corner fields are set here.
   TObjFace& Add(TObjFace face, std::span<const TFaceVert> corners);
+  TObjFace& Add(TObjFace face, std::span<const TFaceVertRecord> corners);
   // Appends a face whose corners were already appended to AllCorners() at `first`.
   TObjFace& AddWithCorners(TObjFace face, std::size_t first, std::int32_t count);
   std::int32_t Capacity() const;
@@ -259,6 +389,9 @@ class TFaceList {
  private:
   THugeVector<TObjFace> faces_;
   THugeVector<TFaceVert> corners_;
+  THugeVector<std::int32_t> normals_;  // empty while every corner's normal is its vertex's
+  // Faces, in order, whose corner capacity read from a stream is not the grown one.
+  std::vector<std::pair<std::int32_t, std::int32_t>> capacities_;
   std::int32_t loadedCapacity_ = -1;
 };
 
@@ -318,9 +451,9 @@ struct TGroupVertex {
   static constexpr std::uint16_t kStreamId = 1003;
   static constexpr std::size_t kMinStoredBytes = 2 + 28 + 4;
 
-  TBaseVertex Shaped;
+  // The mesh vertex's index lies in the point's tail padding: an entry takes 32 bytes.
+  [[no_unique_address]] TBaseVertex Shaped;
   std::int32_t VertexIndex = -1;  // the mesh vertex, -1 for none
-  std::int32_t Index = -1;        // position in the list, refreshed by the group's Refresh
 
   void Store(TObjectStream& s) const;
   void Load(TObjectStream& s);
@@ -581,6 +714,8 @@ class TObjData : public TStreamableObject {
 
   void SetSide(std::uint8_t side);
   void UpdateVertexFlags();
+  // Whether some vertex has a colour kept in the table (TVertexColour::IsKept).
+  bool HasKeptColours() const;
   void SelectAllFaces(bool selected);
   void InvertFaceSelection();
   void SetAllVisible(bool visible);
@@ -611,7 +746,7 @@ class TObjData : public TStreamableObject {
   bool Visible = true;
   std::uint8_t ColourMode = 1;  // 1 by group, 2 by material, 3 by selection
   TRecordList<TObjVertex> Vertices{100};
-  TRecordList<TBaseVertex> TexVerts{100};
+  TTexCoordList TexVerts;
   TNormalList Normals;
   TFaceList Faces;
   TTypedCollection<TGroup> Groups{100};
@@ -622,6 +757,10 @@ class TObjData : public TStreamableObject {
   bool TrackingActive = false;
   std::uint8_t Side = 0;  // 0 whole, 1 right side only, 2 left side only
   bool Rebuilding = false;
+  // While deferred, UpdateVertexFlags only notes that the vertex flags are stale; a run of
+  // commands that only change face selection refreshes them once at its end. Never stored.
+  bool VertexFlagsDeferred = false;
+  bool VertexFlagsStale = false;
   // The scene tree showing this mesh, when it is shown; never stored.
   ITreeNodeSink* TreeNodes = nullptr;
   // Nothing without a node or a tree.
@@ -666,10 +805,11 @@ class TSpareArrays {
     }
   };
   TPool<THugeVector<TObjVertex>> vertices_;
-  TPool<THugeVector<TBaseVertex>> texVerts_;
+  TPool<THugeVector<TTexCoordList::TTexCoord>> texVerts_;
   TPool<THugeVector<TNormalList::TNormal>> normals_;
   TPool<THugeVector<TObjFace>> faces_;
   TPool<THugeVector<TFaceVert>> corners_;
+  TPool<THugeVector<std::int32_t>> cornerNormals_;
   TPool<THugeVector<TGroupVertex>> groupVertices_;
   TPool<std::vector<std::int32_t>> groupFaces_;
 };

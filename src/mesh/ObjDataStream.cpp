@@ -20,7 +20,7 @@ void RegisterMeshStreamClasses(TStreamRegistry& r) {
   r.Register(ClassOf<TGroupVertex>());
   r.Register(ClassOf<TGroup>());
   r.Register(ClassOf<TObjVertex>());
-  r.Register(ClassOf<TFaceVert>());
+  r.Register(ClassOf<TFaceVertRecord>());
   r.Register(ClassOf<TObjFaceRecord>());
   r.Register(ClassOf<TMaterial>());
   r.Register(ClassOf<TSmooth>());
@@ -130,14 +130,15 @@ void TObjVertex::Store(TObjectStream& s) const {
   std::uint8_t* p = s.WriteSpan(kMinStoredBytes);
   PutPointFields(p, *this);
   Put(p, Id);
-  Put(p, Selected);
-  Put(p, Shown);
+  Put(p, static_cast<bool>(Selected));
+  Put(p, static_cast<bool>(Shown));
   Put(p, MirrorIndex);
   Put(p, SideCode);
-  Put(p, Colour.R);
-  Put(p, Colour.G);
-  Put(p, Colour.B);
-  Put(p, Colour.A);
+  const TColorVector colour = Colour;
+  Put(p, colour.R);
+  Put(p, colour.G);
+  Put(p, colour.B);
+  Put(p, colour.A);
   Put(p, SoftWeight);
 }
 
@@ -146,24 +147,35 @@ void TObjVertex::Load(TObjectStream& s) {
   const std::uint8_t* p = s.ReadSpan(kMinStoredBytes);
   TakePointFields(s, at, p, *this, kClassName, kCoordinateLimit);
   Take(p, Id);
-  Take(p, Selected);
-  Take(p, Shown);
+  bool selected = false, shown = false;
+  Take(p, selected);
+  Take(p, shown);
+  Selected = selected;
+  Shown = shown;
   Take(p, MirrorIndex);
   Take(p, SideCode);
-  Take(p, Colour.R);
-  Take(p, Colour.G);
-  Take(p, Colour.B);
-  Take(p, Colour.A);
+  TColorVector colour;
+  Take(p, colour.R);
+  Take(p, colour.G);
+  Take(p, colour.B);
+  Take(p, colour.A);
   Take(p, SoftWeight);
-  s.CheckFinite(at + 39, Colour.R, kClassName, "Colour.red");
-  s.CheckFinite(at + 43, Colour.G, kClassName, "Colour.green");
-  s.CheckFinite(at + 47, Colour.B, kClassName, "Colour.blue");
-  s.CheckFinite(at + 51, Colour.A, kClassName, "Colour.alpha");
+  s.CheckFinite(at + 39, colour.R, kClassName, "Colour.red");
+  s.CheckFinite(at + 43, colour.G, kClassName, "Colour.green");
+  s.CheckFinite(at + 47, colour.B, kClassName, "Colour.blue");
+  s.CheckFinite(at + 51, colour.A, kClassName, "Colour.alpha");
   s.CheckFinite(at + 55, SoftWeight, kClassName, "SoftWeight");
+  // A colour its soft weight gives is kept as that blend.
+  const TVertexColour blend = TVertexColour::Blend(1 - SoftWeight, 1.0f);
+  const TColorVector blended = blend;
+  if (std::memcmp(&blended, &colour, sizeof colour) == 0)
+    Colour = blend;
+  else
+    Colour = colour;
   ResetWorkingFlags();
 }
 
-void TFaceVert::Store(TObjectStream& s) const {
+void TFaceVertRecord::Store(TObjectStream& s) const {
   std::uint8_t* p = s.WriteSpan(kMinStoredBytes);
   Put(p, VertexIndex);
   Put(p, GroupVertexIndex);
@@ -171,7 +183,7 @@ void TFaceVert::Store(TObjectStream& s) const {
   Put(p, NormalIndex);
 }
 
-void TFaceVert::Load(TObjectStream& s) {
+void TFaceVertRecord::Load(TObjectStream& s) {
   const std::uint8_t* p = s.ReadSpan(kMinStoredBytes);
   Take(p, VertexIndex);
   Take(p, GroupVertexIndex);
@@ -187,7 +199,6 @@ void TGroupVertex::Store(TObjectStream& s) const {
 void TGroupVertex::Load(TObjectStream& s) {
   GetPoint(s, Shaped);
   VertexIndex = s.ReadInt32();
-  Index = -1;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -275,49 +286,145 @@ void TNormalList::Get(TObjectStream& s) {
   if (exact_) exact_->SetLoadedCapacity(h.Capacity);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Texture coordinates
+
+namespace {
+// Whether a point is a texture coordinate read from an OBJ file at position i: w is +0.
+bool IsPlainTexCoord(const TBaseVertex& p, std::int32_t i) {
+  return p.Index == i && std::bit_cast<std::uint64_t>(p.Z) == 0;
+}
+}  // namespace
+
+TBaseVertex TTexCoordList::operator[](std::int32_t i) const {
+  if (exact_) return (*exact_)[i];
+  const TTexCoord& t = compact_[static_cast<std::size_t>(i)];
+  TBaseVertex p;
+  p.X = t.U;
+  p.Y = t.V;
+  p.Z = 0;
+  p.Index = i;
+  return p;
+}
+
+void TTexCoordList::MakeExact() {
+  auto exact = std::make_unique<TRecordList<TBaseVertex>>(100);
+  exact->Reserve(std::max(compact_.capacity(), compact_.size() + 1));
+  for (std::int32_t k = 0; k < Count(); ++k) exact->Add((*this)[k]);
+  compact_ = {};
+  exact_ = std::move(exact);
+}
+
+void TTexCoordList::Add(const TBaseVertex& p) {
+  if (!exact_ && !IsPlainTexCoord(p, Count())) MakeExact();
+  if (exact_)
+    exact_->Add(p);
+  else
+    compact_.push_back({p.X, p.Y});
+}
+
+void TTexCoordList::Reserve(std::size_t n) {
+  if (exact_)
+    exact_->Reserve(n);
+  else
+    compact_.reserve(n);
+}
+
+void TTexCoordList::Clear() {
+  compact_.clear();
+  exact_.reset();
+  loadedCapacity_ = -1;
+}
+
+void TTexCoordList::Put(TObjectStream& s) const {
+  if (exact_) {
+    exact_->Put(s);
+    return;
+  }
+  s.PutHeader(ClassOf<TCollection>());
+  const std::int32_t count = Count();
+  const std::int32_t grown = GrownCapacity(100, count, TCollection::kDelta);
+  TCollectionHeader::Write(s, count, loadedCapacity_ >= count ? loadedCapacity_ : grown);
+  if (compact_.empty()) return;
+  const std::uint16_t id = s.IdForClass(ClassOf<TBaseVertex>());
+  std::int32_t i = 0;
+  for (const TTexCoord& t : compact_) {
+    std::uint8_t* p = s.WriteSpan(2 + kPointBytes);
+    tarvel::Put(p, id);
+    tarvel::Put(p, t.U);
+    tarvel::Put(p, t.V);
+    tarvel::Put(p, 0.0);
+    tarvel::Put(p, i++);
+  }
+}
+
+void TTexCoordList::Get(TObjectStream& s) {
+  s.GetHeader(ClassOf<TCollection>());
+  const TCollectionHeader h = TCollectionHeader::Read(s, 2 + kPointBytes);
+  Clear();
+  compact_.reserve(static_cast<std::size_t>(h.Count));
+  std::uint16_t cached = 0;
+  for (std::int32_t i = 0; i < h.Count; ++i) {
+    s.GetItemHeader(ClassOf<TBaseVertex>(), cached);
+    TBaseVertex v;
+    v.Load(s);
+    Add(v);
+  }
+  loadedCapacity_ = h.Capacity;
+  if (exact_) exact_->SetLoadedCapacity(h.Capacity);
+}
+
 namespace {
 
 // The record after its type id: the corners as a nested collection of TFaceVert, then the
-// face's own fields.
-void StoreFace(TObjectStream& s, const TObjFace& f, std::span<const TFaceVert> corners,
-               std::uint16_t collectionId, std::uint16_t cornerId) {
-  constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
+// face's own fields. `normalOf(k)` is the normal of the face's corner k.
+template <class TCorner, class TNormalOf>
+void StoreFace(TObjectStream& s, const TObjFace& f, std::int32_t capacity,
+               std::span<const TCorner> corners, TNormalOf normalOf, std::uint16_t collectionId,
+               std::uint16_t cornerId) {
+  constexpr std::size_t kCornerBytes = 2 + TFaceVertRecord::kMinStoredBytes;
   std::uint8_t* p = s.WriteSpan(2 + 10 + corners.size() * kCornerBytes + 17);
   Put(p, collectionId);
   Put(p, f.CornerCount);
-  Put(p, std::max(f.CornerCapacity, f.CornerCount));
+  Put(p, std::max(capacity, f.CornerCount));
   Put(p, std::int16_t{16});
-  for (const TFaceVert& c : corners) {
+  std::size_t k = 0;
+  for (const TCorner& c : corners) {
     Put(p, cornerId);
     Put(p, c.VertexIndex);
     Put(p, c.GroupVertexIndex);
     Put(p, c.TexVertIndex);
-    Put(p, c.NormalIndex);
+    Put(p, normalOf(k++));
   }
   Put(p, f.Id);
   Put(p, f.GroupIndex);
   Put(p, f.MaterialIndex);
   Put(p, f.SmoothIndex);
-  Put(p, f.Shown);
+  Put(p, static_cast<bool>(f.Shown));
 }
 
 struct TFaceIds {
   std::uint16_t Collection = 0, Corner = 0;
 };
 
-template <class TCorners>
-void LoadFace(TObjectStream& s, TObjFace& f, TCorners& corners, TFaceIds& ids) {
-  constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
+// Reads a face record and the capacity its corner collection reports; each corner goes to
+// `add(corner)`.
+template <class TAdd>
+void LoadFace(TObjectStream& s, TObjFace& f, std::int32_t& capacity, std::size_t firstCorner,
+              TAdd add, TFaceIds& ids) {
+  constexpr std::size_t kCornerBytes = 2 + TFaceVertRecord::kMinStoredBytes;
   s.GetItemHeader(ClassOf<TCollection>(), ids.Collection);
   const TCollectionHeader ch = TCollectionHeader::Read(s, kCornerBytes);
-  f.FirstCorner = static_cast<std::uint32_t>(corners.size());
+  f.FirstCorner = static_cast<std::uint32_t>(firstCorner);
   f.CornerCount = ch.Count;
-  f.CornerCapacity = ch.Capacity;
+  capacity = ch.Capacity;
   std::int32_t i = 0;
   if (ids.Corner == 0 && ch.Count > 0) {
     // The first corner of the stream goes through the registry; the others match its id.
-    s.GetItemHeader(ClassOf<TFaceVert>(), ids.Corner);
-    corners.emplace_back().Load(s);
+    s.GetItemHeader(ClassOf<TFaceVertRecord>(), ids.Corner);
+    TFaceVertRecord c;
+    c.Load(s);
+    add(c);
     i = 1;
   }
   constexpr std::int32_t kBatch = 1024;
@@ -331,11 +438,12 @@ void LoadFace(TObjectStream& s, TObjFace& f, TCorners& corners, TFaceIds& ids) {
       if (id != ids.Corner)
         s.FailAt(at + static_cast<std::int64_t>(k) * static_cast<std::int64_t>(kCornerBytes),
                  "expected an object of class TFaceVert, found type id " + std::to_string(id));
-      TFaceVert& c = corners.emplace_back();
+      TFaceVertRecord c;
       Take(p, c.VertexIndex);
       Take(p, c.GroupVertexIndex);
       Take(p, c.TexVertIndex);
       Take(p, c.NormalIndex);
+      add(c);
     }
     i += n;
   }
@@ -344,7 +452,9 @@ void LoadFace(TObjectStream& s, TObjFace& f, TCorners& corners, TFaceIds& ids) {
   Take(p, f.GroupIndex);
   Take(p, f.MaterialIndex);
   Take(p, f.SmoothIndex);
-  Take(p, f.Shown);
+  bool shown = true;
+  Take(p, shown);
+  f.Shown = shown;
   f.ResetWorkingFlags();
 }
 
@@ -352,12 +462,15 @@ void LoadFace(TObjectStream& s, TObjFace& f, TCorners& corners, TFaceIds& ids) {
 
 TObjFaceRecord::TObjFaceRecord(TObjectStream& s) {
   TFaceIds ids;
-  LoadFace(s, Face, Corners, ids);
+  LoadFace(
+      s, Face, CornerCapacity, 0, [&](const TFaceVertRecord& c) { Corners.push_back(c); }, ids);
 }
 
 void TObjFaceRecord::Store(TObjectStream& s) const {
-  StoreFace(s, Face, Corners, s.IdForClass(ClassOf<TCollection>()),
-            s.IdForClass(ClassOf<TFaceVert>()));
+  StoreFace(
+      s, Face, CornerCapacity, std::span<const TFaceVertRecord>(Corners),
+      [&](std::size_t k) { return Corners[k].NormalIndex; }, s.IdForClass(ClassOf<TCollection>()),
+      s.IdForClass(ClassOf<TFaceVertRecord>()));
 }
 
 // Faces: each face is a TObjFace record whose corners are a nested collection of TFaceVert.
@@ -367,10 +480,16 @@ void TFaceList::Put(TObjectStream& s) const {
   if (faces_.empty()) return;
   const std::uint16_t faceId = s.IdForClass(ClassOf<TObjFaceRecord>());
   const std::uint16_t collectionId = s.IdForClass(ClassOf<TCollection>());
-  const std::uint16_t cornerId = s.IdForClass(ClassOf<TFaceVert>());
-  for (const TObjFace& f : faces_) {
+  const std::uint16_t cornerId = s.IdForClass(ClassOf<TFaceVertRecord>());
+  auto odd = capacities_.begin();
+  for (std::int32_t fi = 0; fi < Count(); ++fi) {
+    const TObjFace& f = faces_[static_cast<std::size_t>(fi)];
+    std::int32_t capacity = GrownCapacity(3, f.CornerCount, TCollection::kDelta);
+    if (odd != capacities_.end() && odd->first == fi) capacity = (odd++)->second;
     s.WriteUInt16(faceId);
-    StoreFace(s, f, Corners(f), collectionId, cornerId);
+    StoreFace(
+        s, f, capacity, Corners(f), [&](std::size_t k) { return NormalIndex(f.FirstCorner + k); },
+        collectionId, cornerId);
   }
 }
 
@@ -379,21 +498,33 @@ void TFaceList::Get(TObjectStream& s) {
   const TCollectionHeader h = TCollectionHeader::Read(s, 2 + TObjFace::kMinStoredBytes);
   faces_.clear();
   corners_.clear();
+  normals_.clear();
+  capacities_.clear();
   faces_.resize(static_cast<std::size_t>(h.Count));
   // Unless arrays of a replaced mesh were handed over, room for as many corners as the rest of
   // the stream could hold, reserved but not touched, so that the corners are read without
   // growing by copies.
   if (corners_.capacity() == 0) {
-    constexpr std::size_t kCornerBytes = 2 + TFaceVert::kMinStoredBytes;
+    constexpr std::size_t kCornerBytes = 2 + TFaceVertRecord::kMinStoredBytes;
     const std::size_t faceBytes = faces_.size() * (2 + TObjFace::kMinStoredBytes);
     const auto left = static_cast<std::size_t>(std::max<std::int64_t>(s.BytesLeft(), 0));
     corners_.reserve(left > faceBytes ? (left - faceBytes) / kCornerBytes : 0);
   }
   std::uint16_t faceId = 0;
   TFaceIds ids;
-  for (TObjFace& f : faces_) {
+  for (std::int32_t fi = 0; fi < Count(); ++fi) {
+    TObjFace& f = faces_[static_cast<std::size_t>(fi)];
     s.GetItemHeader(ClassOf<TObjFaceRecord>(), faceId);
-    LoadFace(s, f, corners_, ids);
+    std::int32_t capacity = 0;
+    LoadFace(
+        s, f, capacity, corners_.size(),
+        [&](const TFaceVertRecord& c) {
+          corners_.push_back(c.Corner());
+          SetNormalIndex(corners_.size() - 1, c.NormalIndex);
+        },
+        ids);
+    if (capacity != GrownCapacity(3, f.CornerCount, TCollection::kDelta))
+      capacities_.emplace_back(fi, capacity);
   }
   loadedCapacity_ = h.Capacity;
 }
@@ -497,10 +628,11 @@ TSpareArraysScope::~TSpareArraysScope() { gSpareArrays = previous_; }
 
 void TSpareArrays::Collect(TObjData& mesh) {
   vertices_.Items.push_back(std::move(mesh.Vertices.Items()));
-  texVerts_.Items.push_back(std::move(mesh.TexVerts.Items()));
+  texVerts_.Items.push_back(std::move(mesh.TexVerts.Compact()));
   normals_.Items.push_back(std::move(mesh.Normals.Compact()));
   faces_.Items.push_back(std::move(mesh.Faces.Items()));
   corners_.Items.push_back(std::move(mesh.Faces.AllCorners()));
+  cornerNormals_.Items.push_back(std::move(mesh.Faces.NormalColumn()));
   mesh.Groups.ForEach([&](TGroup& g) {
     groupVertices_.Items.push_back(std::move(g.Vertices.List.Items()));
     groupFaces_.Items.push_back(std::move(g.Faces));
@@ -509,10 +641,11 @@ void TSpareArrays::Collect(TObjData& mesh) {
 
 void TSpareArrays::GiveTo(TObjData& mesh) {
   vertices_.Give(mesh.Vertices.Items());
-  texVerts_.Give(mesh.TexVerts.Items());
+  texVerts_.Give(mesh.TexVerts.Compact());
   normals_.Give(mesh.Normals.Compact());
   faces_.Give(mesh.Faces.Items());
   corners_.Give(mesh.Faces.AllCorners());
+  cornerNormals_.Give(mesh.Faces.NormalColumn());
 }
 
 void TSpareArrays::GiveTo(TGroup& group) {
@@ -688,8 +821,9 @@ void TObjData::RebuildAfterLoad(TObjectStream& s, std::int64_t at) {
       if (c.GroupVertexIndex < 0 || c.GroupVertexIndex >= g.Vertices.Count() ||
           g.Vertices[c.GroupVertexIndex].VertexIndex != c.VertexIndex)
         fail("face " + std::to_string(f.Id) + " has a corner outside its group's vertex list");
-      if (c.NormalIndex >= Normals.Count())
-        fail("face " + std::to_string(f.Id) + " refers to normal " + std::to_string(c.NormalIndex));
+      const std::int32_t normal = Faces.NormalIndex(f.FirstCorner + static_cast<std::size_t>(k));
+      if (normal >= Normals.Count())
+        fail("face " + std::to_string(f.Id) + " refers to normal " + std::to_string(normal));
       if (c.TexVertIndex >= TexVerts.Count())
         fail("face " + std::to_string(f.Id) + " refers to texture coordinate " +
              std::to_string(c.TexVertIndex));

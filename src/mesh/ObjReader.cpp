@@ -257,7 +257,7 @@ void TObjParser::Face(TText line) {
     if (c.Normal < 0 || c.Normal > normalsRead_)
       Fail("face refers to normal " + std::to_string(c.Normal) + ", but " +
            std::to_string(normalsRead_) + " were read before it");
-    corners.push_back({c.Vertex - 1, -1, c.Tex - 1, c.Normal - 1});
+    corners.push_back({c.Vertex - 1, -1, c.Tex - 1});
   }
   const std::size_t count = corners.size() - first;
   if (count < 3) Fail("a face needs at least three corners, this one has " + std::to_string(count));
@@ -452,7 +452,8 @@ void TObjParser::ComputeNormals() {
     const TVec3f n = Normalised({s.X, s.Y, s.Z});
     s = {n.X, n.Y, n.Z};
   }
-  for (TFaceVert& c : mesh_.Faces.AllCorners()) c.NormalIndex = c.VertexIndex;
+  // Every corner takes its vertex's computed normal.
+  mesh_.Faces.ResetNormalIndices();
 }
 
 void TObjParser::AssignColours() {

@@ -209,6 +209,22 @@ void TMultiObjData::UpdateVertexFlags() {
   Meshes.ForEach([](TObjData& m) { m.UpdateVertexFlags(); });
 }
 
+void TMultiObjData::DeferVertexFlags(bool deferred) {
+  Meshes.ForEach([&](TObjData& m) { m.VertexFlagsDeferred = deferred; });
+}
+
+bool TMultiObjData::HasKeptColours() const {
+  bool kept = false;
+  Meshes.ForEach([&](const TObjData& m) { kept = kept || m.HasKeptColours(); });
+  return kept;
+}
+
+void TMultiObjData::FlushVertexFlags() {
+  Meshes.ForEach([](TObjData& m) {
+    if (m.VertexFlagsStale && !m.VertexFlagsDeferred) m.UpdateVertexFlags();
+  });
+}
+
 void TMultiObjData::LinkShapedPositions() {
   Meshes.ForEach([](TObjData& m) { m.LinkShapedPositions(); });
 }

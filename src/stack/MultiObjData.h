@@ -95,6 +95,12 @@ class TMultiObjData : public TStreamableObject {
   void SelectAllFaces(bool selected);
   void InvertFaceSelection();
   void UpdateVertexFlags();
+  // Defers or stops deferring the vertex flags of every mesh (TObjData::VertexFlagsDeferred).
+  void DeferVertexFlags(bool deferred);
+  // Whether some mesh has a vertex colour kept in the table.
+  bool HasKeptColours() const;
+  // Refreshes the vertex flags of the meshes whose flags were left stale.
+  void FlushVertexFlags();
   void LinkShapedPositions();
   std::vector<std::unique_ptr<TVertCopy>> BackupSelection();
   void ResetMorphDials();

@@ -11,6 +11,7 @@ namespace tarvel {
 class TSCSelect : public TStackCommand {
  public:
   using TStackCommand::TStackCommand;
+  bool SelectsFacesOnly() const override { return true; }
 };
 
 // The first line of every stack; changes nothing.

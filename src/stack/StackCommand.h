@@ -47,6 +47,9 @@ class TStackCommand : public TStreamableObject {
   // any other object is ignored.
   virtual void SetObject(const TSceneObject& object) = 0;
   virtual void Execute() {}
+  // Whether executing changes face selection (and soft weights) only: it moves no point and
+  // reads no vertex flag.
+  virtual bool SelectsFacesOnly() const { return false; }
   virtual void CreateControls(IParamPanel& panel, const TChangeHandler& onChange) {
     (void)panel;
     (void)onChange;

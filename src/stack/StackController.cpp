@@ -111,7 +111,10 @@ void TStackController::CheckResult(int line) {
   bool earlier = false;
   for (int i = 0; i < line && !earlier; ++i) earlier = !stack_->Command(i)->Fault.empty();
   std::string fault;
-  if (!earlier)
+  // A command that only selects leaves the points as the line before left them, and they were
+  // found sound there (or an earlier line is at fault).
+  const bool moved = line == 0 || !c->SelectsFacesOnly();
+  if (!earlier && moved)
     if (const char* reason = PositionFault(*live_)) fault = reason;
   if (fault == c->Fault) return;
   c->Fault = std::move(fault);
@@ -124,7 +127,23 @@ void TStackController::ReplayFromStart(int last) {
   live_ = stack_->NewWorkingCopy(std::move(live_));
   live_->SetTreeNodes(treeNodes_);
   stack_->Live = live_.get();
-  for (int i = 0; i <= last; ++i) Replay(i, i != last);
+  ReplayRange(0, last);
+}
+
+void TStackController::ReplayRange(int first, int last) {
+  // In a run of commands that only select, each command's vertex flags would be replaced by
+  // the next one's: they are refreshed once, after the run. Colours with their own alpha
+  // depend on every refresh, so with such colours every command refreshes.
+  const bool mayDefer = last > first && !live_->HasKeptColours();
+  for (int i = first; i <= last; ++i) {
+    const bool defer = mayDefer && i < last && stack_->Command(i)->SelectsFacesOnly() &&
+                       stack_->Command(i + 1)->SelectsFacesOnly();
+    live_->DeferVertexFlags(defer);
+    Replay(i, i != last);
+    if (!defer) live_->FlushVertexFlags();
+  }
+  live_->DeferVertexFlags(false);
+  live_->FlushVertexFlags();
 }
 
 void TStackController::ShowControls(TStackCommand& command) {
@@ -210,7 +229,7 @@ void TStackController::DoMakeCurrent(int t) {
     stack_->Command(c)->Release();
   }
   if (c >= 0 && c < t) {
-    for (int i = c + 1; i <= t; ++i) Replay(i, i != t);
+    ReplayRange(c + 1, t);
   } else {
     ReplayFromStart(t);
   }

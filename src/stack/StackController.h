@@ -173,6 +173,8 @@ class TStackController : private ICommandLines {
   // clears the mark, and shows its line accordingly.
   void CheckResult(int line);
   void ReplayFromStart(int last);
+  // Replays lines first..last; all but the last are released.
+  void ReplayRange(int first, int last);
   void ShowControls(TStackCommand& command);
   // Back to the pristine state, then the stack is freed and its lines and goals go.
   void DropStack();

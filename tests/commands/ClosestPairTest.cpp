@@ -42,6 +42,14 @@ TEST(ClosestPairTest, FindsWhatComparingEveryPairFinds) {
     cases.push_back(c);
   }
   {
+    // More than the radix sort's threshold, on a coarse grid: many equal cell keys.
+    TCase c{"coarse cloud past the radix threshold", {}};
+    for (int i = 0; i < 6000; ++i)
+      c.Points.push_back({std::round(uniform(-50, 50)) * 0.01f, std::round(uniform(0, 50)) * 0.01f,
+                          uniform(-1, 1)});
+    cases.push_back(c);
+  }
+  {
     // A lattice: many pairs at exactly the smallest distance, on cell borders.
     TCase c{"lattice", {}};
     for (int x = 0; x < 14; ++x)

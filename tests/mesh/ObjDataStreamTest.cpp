@@ -149,7 +149,7 @@ TEST(ObjDataStreamTest, RecordLayouts) {
        " 00 00 80 3f 00 00 00 3f 00 00 80 3e 00 00 40 3f 00 00 00 3f"},
       {"TFaceVert",
        [] {
-         TFaceVert c;
+         TFaceVertRecord c;
          c.VertexIndex = 5;
          c.GroupVertexIndex = 2;
          c.TexVertIndex = -1;
@@ -212,7 +212,6 @@ TEST(ObjDataStreamTest, RecordLayouts) {
          TGroupVertex e;
          e.Shaped = SamplePoint();
          e.VertexIndex = 12;
-         e.Index = 3;  // not stored
          return Boxed(e);
        },
        "eb 03 " + kPoint + " 0c 00 00 00"},
@@ -503,7 +502,7 @@ std::unique_ptr<TObjData> MakeTriangleMesh() {
   f.GroupIndex = 1;
   f.MaterialIndex = 0;
   f.SmoothIndex = 0;
-  const TFaceVert corners[3] = {{0, 0, 0, -1}, {1, 1, -1, -1}, {2, 2, -1, -1}};
+  const TFaceVertRecord corners[3] = {{0, 0, 0, -1}, {1, 1, -1, -1}, {2, 2, -1, -1}};
   m->Faces.Add(f, corners);
   return m;
 }
@@ -733,7 +732,8 @@ void ExpectSameStoredFields(const TObjData& mesh, const TObjData& copy) {
       EXPECT_EQ(ca[k].VertexIndex, cb[k].VertexIndex);
       EXPECT_EQ(ca[k].GroupVertexIndex, cb[k].GroupVertexIndex);
       EXPECT_EQ(ca[k].TexVertIndex, cb[k].TexVertIndex);
-      EXPECT_EQ(ca[k].NormalIndex, cb[k].NormalIndex);
+      EXPECT_EQ(mesh.Faces.NormalIndex(a.FirstCorner + k),
+                copy.Faces.NormalIndex(b.FirstCorner + k));
     }
     if (::testing::Test::HasFailure()) return;
   }
@@ -1214,6 +1214,74 @@ TEST(NormalListTest, StoresEveryPointListAsRead) {
     normals.Put(out);
     EXPECT_EQ(out.Bytes(), in.Bytes());
   }
+}
+
+TEST(TexCoordListTest, StoresEveryPointListAsGiven) {
+  struct TCase {
+    const char* Name;
+    std::vector<std::array<double, 3>> Points;
+    std::vector<std::int32_t> Indices;
+    bool Exact;
+  };
+  const std::vector<TCase> cases = {
+      {"u and v at their positions", {{0.1, 0.2, 0}, {1.0 / 3, -0.0, 0}}, {0, 1}, false},
+      {"none", {}, {}, false},
+      {"a w", {{0.1, 0.2, 0}, {0.5, 0.5, 0.3}}, {0, 1}, true},
+      {"a w of -0", {{0.1, 0.2, -0.0}}, {0}, true},
+      {"an index not its position", {{0.1, 0.2, 0}, {0.5, 0.5, 0}}, {0, -1}, true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRecordList<TBaseVertex> points(100);
+    TTexCoordList added;
+    for (std::size_t i = 0; i < c.Points.size(); ++i) {
+      TBaseVertex& p = points.Add({});
+      p.X = c.Points[i][0], p.Y = c.Points[i][1], p.Z = c.Points[i][2];
+      p.Index = c.Indices[i];
+      added.Add(p);
+    }
+    TObjectStream in;
+    points.Put(in);
+    in.Seek(0);
+    TTexCoordList read;
+    read.Get(in);
+    // Read from a stream or added one by one, the list stores the same bytes.
+    for (const TTexCoordList* list : {&read, &added}) {
+      EXPECT_EQ(list->HoldsExactPoints(), c.Exact);
+      ASSERT_EQ(list->Count(), points.Count());
+      TObjectStream out;
+      list->Put(out);
+      EXPECT_EQ(out.Bytes(), in.Bytes());
+    }
+  }
+}
+
+TEST(FaceListTest, NormalsApartFromTheVerticesComeBackFromAStream) {
+  // A normal set on a later corner keeps the earlier corners at their vertices' normals.
+  TFaceList faces;
+  const TFaceVertRecord plain[3] = {{0, 0, -1, 0}, {1, 1, -1, 1}, {2, 2, -1, 2}};
+  const TFaceVertRecord apart[3] = {{2, 0, -1, 2}, {3, 1, -1, 7}, {4, 2, -1, 4}};
+  faces.Add({}, plain);
+  faces.Add({}, apart);
+  faces.Add({}, plain);
+  const std::vector<std::int32_t> expected = {0, 1, 2, 2, 7, 4, 0, 1, 2};
+  auto normals = [](const TFaceList& f) {
+    std::vector<std::int32_t> n;
+    for (std::size_t k = 0; k < f.AllCorners().size(); ++k) n.push_back(f.NormalIndex(k));
+    return n;
+  };
+  EXPECT_EQ(normals(faces), expected);
+  TObjectStream s;
+  faces.Put(s);
+  s.Seek(0);
+  TFaceList back;
+  back.Get(s);
+  EXPECT_EQ(normals(back), expected);
+  TObjectStream again;
+  back.Put(again);
+  EXPECT_EQ(again.Bytes(), s.Bytes());
+  back.ResetNormalIndices();
+  EXPECT_EQ(back.NormalIndex(4), 3);
 }
 
 }  // namespace

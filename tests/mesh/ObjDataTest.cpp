@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -192,12 +193,12 @@ TEST(ObjDataTest, VertexColourFollowsSelectionAndSoftWeight) {
   const TColorVector selected{128 / 255.0f, 0, 128 / 255.0f, 1};
   const TColorVector plain{1, 0, 128 / 255.0f, 1};
   const TColorVector far{1, 157 / 255.0f, 1, 1};
-  auto blend = [&](float w) {
+  auto blend = [&](float w, float alpha = 0.25f) {
     // Weight 1 gives the selected colour, a weight near 0 the far one; alpha is kept.
     const float k = 1 - w;
     return TColorVector{(far.R - selected.R) * k + selected.R,
                         (far.G - selected.G) * k + selected.G,
-                        (far.B - selected.B) * k + selected.B, 0.25f};
+                        (far.B - selected.B) * k + selected.B, alpha};
   };
   struct TCase {
     bool Selected;
@@ -210,16 +211,31 @@ TEST(ObjDataTest, VertexColourFollowsSelectionAndSoftWeight) {
       {true, 0.0f, selected},     {true, 0.5f, selected},       {true, -1.0f, selected},
   };
   for (const TCase& tc : cases) {
-    SCOPED_TRACE(std::to_string(tc.Selected) + " " + std::to_string(tc.Weight));
-    TObjVertex v;
-    v.Colour.A = 0.25f;
-    v.Selected = tc.Selected;
-    v.SetSoftWeight(tc.Weight);
-    EXPECT_EQ(v.SoftWeight, tc.Weight);
-    EXPECT_FLOAT_EQ(v.Colour.R, tc.Expected.R);
-    EXPECT_FLOAT_EQ(v.Colour.G, tc.Expected.G);
-    EXPECT_FLOAT_EQ(v.Colour.B, tc.Expected.B);
-    EXPECT_FLOAT_EQ(v.Colour.A, tc.Expected.A);
+    // The blend keeps the alpha the vertex had: one kept apart (0.25) and the usual 1.
+    for (const float alpha : {0.25f, 1.0f}) {
+      SCOPED_TRACE(std::to_string(tc.Selected) + " " + std::to_string(tc.Weight) + " " +
+                   std::to_string(alpha));
+      TObjVertex v;
+      TColorVector start;
+      start.A = alpha;
+      v.Colour = start;
+      v.Selected = tc.Selected;
+      v.SetSoftWeight(tc.Weight);
+      EXPECT_EQ(v.SoftWeight, tc.Weight);
+      TColorVector expected = tc.Expected;
+      if (!tc.Selected && tc.Weight != 0) expected.A = alpha;
+      const TColorVector got = v.Colour;
+      EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0)
+          << got.R << " " << got.G << " " << got.B << " " << got.A;
+      // A copy through a stream keeps the colour's bits.
+      TObjVertex back;
+      TObjectStream out;
+      v.Store(out);
+      TObjectStream in(out.Bytes());
+      back.Load(in);
+      const TColorVector read = back.Colour;
+      EXPECT_EQ(std::memcmp(&read, &expected, sizeof read), 0);
+    }
   }
   // Blending with a weight of 1 is the selected colour; near 0 the far colour.
   EXPECT_FLOAT_EQ(blend(1.0f).G, selected.G);

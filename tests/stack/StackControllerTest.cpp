@@ -224,6 +224,58 @@ TEST_F(StackControllerTest, GoingBackRebuildsFromPristineAndGoingOnAppliesOnlyWh
   EXPECT_GE(window_.SceneTreeRebuilds, 2);
 }
 
+// Replaying several lines at once refreshes the vertex flags of a run of selection commands
+// only after the run; the state must be the very one that replaying line by line gives.
+TEST_F(StackControllerTest, ReplayingRunsOfSelectionsGivesTheStateOfLineByLine) {
+  controller_.NewStack(Target());
+  TObjData& mesh = Mesh();
+  TGroup* left = mesh.Groups[kLeft];
+  TGroup* hat = mesh.Groups[kHat];
+  controller_.AddCommand(Descriptor(7));                                   // select all
+  controller_.AddCommand(Descriptor(2), {.Group = left});                  // deselect group
+  controller_.AddCommand(Descriptor(9));                                   // invert
+  controller_.AddCommand(Descriptor(4), {.Material = mesh.Materials[2]});  // deselect material
+  controller_.AddCommand(Descriptor(1), {.Group = hat});                   // select group
+  AppendMove("m6", 0.5);                                                   // reads the flags
+  controller_.MakeCurrent(6);
+  controller_.AddCommand(Descriptor(9));                                 // invert
+  controller_.AddCommand(Descriptor(5), {.Entry = left->GroupMats[0]});  // select entry
+  const int last = Stack().Count() - 1;
+  ASSERT_EQ(last, 8);
+  struct TState {
+    std::vector<std::uint8_t> Bytes;
+    std::vector<int> Flags;
+  };
+  auto state = [&] {
+    TState st{test::StoredBytes(controller_.Live()), {}};
+    for (const TObjVertex& v : Mesh().Vertices)
+      st.Flags.push_back(v.Selected + 2 * v.Shown + 4 * v.Editable);
+    return st;
+  };
+  for (int target = 1; target <= last; ++target) {
+    SCOPED_TRACE(target);
+    controller_.MakeCurrent(0);
+    for (int line = 1; line <= target; ++line) controller_.MakeCurrent(line);
+    const TState stepwise = state();
+    controller_.MakeCurrent(0);
+    controller_.MakeCurrent(target);  // from line 0 on
+    const TState atOnce = state();
+    EXPECT_EQ(atOnce.Bytes, stepwise.Bytes);
+    EXPECT_EQ(atOnce.Flags, stepwise.Flags);
+    controller_.MakeCurrent(last);
+    controller_.MakeCurrent(target == last ? 0 : target);  // from the pristine copy
+    if (target == last) controller_.MakeCurrent(last);
+    const TState rebuilt = state();
+    EXPECT_EQ(rebuilt.Bytes, stepwise.Bytes);
+    EXPECT_EQ(rebuilt.Flags, stepwise.Flags);
+  }
+  // Not every line selects the same faces: the runs have something to skip.
+  controller_.MakeCurrent(4);
+  const TState four = state();
+  controller_.MakeCurrent(5);
+  EXPECT_NE(state().Flags, four.Flags);
+}
+
 TEST_F(StackControllerTest, InsertingPutsTheCommandAfterTheCurrentLine) {
   StackOfMoves(4);
   controller_.MakeCurrent(2);
