@@ -1,5 +1,6 @@
 // Stream records of the mesh, and the rebuilding of what is not stored.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -205,6 +206,50 @@ void TGroupVertex::Load(TObjectStream& s) {
 // Normals
 
 namespace {
+
+// A compact point list on the stream: a collection of TBaseVertex records, each at its position
+// as index, its x, y and z given by `xyz(item)`; the capacity is the one read, else the grown one.
+template <class TList, class TXyz>
+void PutCompactPoints(TObjectStream& s, const TList& compact, std::int32_t loadedCapacity,
+                      TXyz xyz) {
+  s.PutHeader(ClassOf<TCollection>());
+  const auto count = static_cast<std::int32_t>(compact.size());
+  const std::int32_t grown = GrownCapacity(100, count, TCollection::kDelta);
+  TCollectionHeader::Write(s, count, loadedCapacity >= count ? loadedCapacity : grown);
+  if (compact.empty()) return;
+  const std::uint16_t id = s.IdForClass(ClassOf<TBaseVertex>());
+  std::int32_t i = 0;
+  for (const auto& item : compact) {
+    const std::array<double, 3> v = xyz(item);
+    std::uint8_t* p = s.WriteSpan(2 + kPointBytes);
+    tarvel::Put(p, id);
+    tarvel::Put(p, v[0]);
+    tarvel::Put(p, v[1]);
+    tarvel::Put(p, v[2]);
+    tarvel::Put(p, i++);
+  }
+}
+
+// Reads a collection of points: `reserve(count)` once, then `add(point, position, count)` for
+// each, after the header is read. Returns the capacity the collection reports.
+template <class TAdd, class TReserve>
+std::int32_t GetPoints(TObjectStream& s, TAdd add, TReserve reserve) {
+  s.GetHeader(ClassOf<TCollection>());
+  const TCollectionHeader h = TCollectionHeader::Read(s, 2 + kPointBytes);
+  reserve(h.Count);
+  std::uint16_t cached = 0;
+  for (std::int32_t i = 0; i < h.Count; ++i) {
+    s.GetItemHeader(ClassOf<TBaseVertex>(), cached);
+    TBaseVertex v;
+    v.Load(s);
+    add(v, i, h.Count);
+  }
+  return h.Capacity;
+}
+
+}  // namespace
+
+namespace {
 // Whether a stored coordinate is a single exactly, sign of zero and NaN bits included.
 bool IsSingle(double v) {
   const double back = static_cast<double>(static_cast<float>(v));
@@ -241,49 +286,34 @@ void TNormalList::Put(TObjectStream& s) const {
     exact_->Put(s);
     return;
   }
-  s.PutHeader(ClassOf<TCollection>());
-  const std::int32_t count = Count();
-  const std::int32_t grown = GrownCapacity(100, count, TCollection::kDelta);
-  TCollectionHeader::Write(s, count, loadedCapacity_ >= count ? loadedCapacity_ : grown);
-  if (compact_.empty()) return;
-  const std::uint16_t id = s.IdForClass(ClassOf<TBaseVertex>());
-  std::int32_t i = 0;
-  for (const TNormal& n : compact_) {
-    std::uint8_t* p = s.WriteSpan(2 + kPointBytes);
-    tarvel::Put(p, id);
-    tarvel::Put(p, static_cast<double>(n.X));
-    tarvel::Put(p, static_cast<double>(n.Y));
-    tarvel::Put(p, static_cast<double>(n.Z));
-    tarvel::Put(p, i++);
-  }
+  PutCompactPoints(s, compact_, loadedCapacity_, [](const TNormal& n) {
+    return std::array<double, 3>{n.X, n.Y, n.Z};
+  });
 }
 
 void TNormalList::Get(TObjectStream& s) {
-  s.GetHeader(ClassOf<TCollection>());
-  const TCollectionHeader h = TCollectionHeader::Read(s, 2 + kPointBytes);
-  Clear();
-  compact_.reserve(static_cast<std::size_t>(h.Count));
-  std::uint16_t cached = 0;
-  for (std::int32_t i = 0; i < h.Count; ++i) {
-    s.GetItemHeader(ClassOf<TBaseVertex>(), cached);
-    TBaseVertex v;
-    v.Load(s);
-    if (!exact_ && (v.Index != i || !IsSingle(v.X) || !IsSingle(v.Y) || !IsSingle(v.Z))) {
-      // Not a computed normal: from here on every point is kept as read.
-      auto exact = std::make_unique<TRecordList<TBaseVertex>>(100);
-      exact->Reserve(static_cast<std::size_t>(h.Count));
-      for (std::int32_t k = 0; k < i; ++k) exact->Add((*this)[k]);
-      compact_ = {};
-      exact_ = std::move(exact);
-    }
-    if (exact_)
-      exact_->Add(v);
-    else
-      compact_.push_back(
-          {static_cast<float>(v.X), static_cast<float>(v.Y), static_cast<float>(v.Z)});
-  }
-  loadedCapacity_ = h.Capacity;
-  if (exact_) exact_->SetLoadedCapacity(h.Capacity);
+  loadedCapacity_ = GetPoints(
+      s,
+      [&](const TBaseVertex& v, std::int32_t i, std::int32_t count) {
+        if (!exact_ && (v.Index != i || !IsSingle(v.X) || !IsSingle(v.Y) || !IsSingle(v.Z))) {
+          // Not a computed normal: from here on every point is kept as read.
+          auto exact = std::make_unique<TRecordList<TBaseVertex>>(100);
+          exact->Reserve(static_cast<std::size_t>(count));
+          for (std::int32_t k = 0; k < i; ++k) exact->Add((*this)[k]);
+          compact_ = {};
+          exact_ = std::move(exact);
+        }
+        if (exact_)
+          exact_->Add(v);
+        else
+          compact_.push_back(
+              {static_cast<float>(v.X), static_cast<float>(v.Y), static_cast<float>(v.Z)});
+      },
+      [&](std::int32_t count) {
+        Clear();
+        compact_.reserve(static_cast<std::size_t>(count));
+      });
+  if (exact_) exact_->SetLoadedCapacity(loadedCapacity_);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -341,37 +371,19 @@ void TTexCoordList::Put(TObjectStream& s) const {
     exact_->Put(s);
     return;
   }
-  s.PutHeader(ClassOf<TCollection>());
-  const std::int32_t count = Count();
-  const std::int32_t grown = GrownCapacity(100, count, TCollection::kDelta);
-  TCollectionHeader::Write(s, count, loadedCapacity_ >= count ? loadedCapacity_ : grown);
-  if (compact_.empty()) return;
-  const std::uint16_t id = s.IdForClass(ClassOf<TBaseVertex>());
-  std::int32_t i = 0;
-  for (const TTexCoord& t : compact_) {
-    std::uint8_t* p = s.WriteSpan(2 + kPointBytes);
-    tarvel::Put(p, id);
-    tarvel::Put(p, t.U);
-    tarvel::Put(p, t.V);
-    tarvel::Put(p, 0.0);
-    tarvel::Put(p, i++);
-  }
+  PutCompactPoints(s, compact_, loadedCapacity_, [](const TTexCoord& t) {
+    return std::array<double, 3>{t.U, t.V, 0.0};
+  });
 }
 
 void TTexCoordList::Get(TObjectStream& s) {
-  s.GetHeader(ClassOf<TCollection>());
-  const TCollectionHeader h = TCollectionHeader::Read(s, 2 + kPointBytes);
-  Clear();
-  compact_.reserve(static_cast<std::size_t>(h.Count));
-  std::uint16_t cached = 0;
-  for (std::int32_t i = 0; i < h.Count; ++i) {
-    s.GetItemHeader(ClassOf<TBaseVertex>(), cached);
-    TBaseVertex v;
-    v.Load(s);
-    Add(v);
-  }
-  loadedCapacity_ = h.Capacity;
-  if (exact_) exact_->SetLoadedCapacity(h.Capacity);
+  loadedCapacity_ = GetPoints(
+      s, [&](const TBaseVertex& v, std::int32_t, std::int32_t) { Add(v); },
+      [&](std::int32_t count) {
+        Clear();
+        compact_.reserve(static_cast<std::size_t>(count));
+      });
+  if (exact_) exact_->SetLoadedCapacity(loadedCapacity_);
 }
 
 namespace {
